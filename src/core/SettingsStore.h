@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// The per-user two-level store (section -> key -> text) under Brakmere/Tavrik.
+// Section names are free text typed by users; they are escaped here so that "/" and "\" do not
+// nest and every name keeps a section of its own.
+class SettingsStore
+{
+public:
+    static QString get(const QString &section, const QString &key, const QString &defaultValue);
+    // Writes through to disk; a failed write is reported (see setFailureReporter) and returns false.
+    static bool save(const QString &section, const QString &key, const QString &value);
+    // False when the section does not exist (nothing is removed then) or the write failed.
+    static bool deleteSection(const QString &section);
+    static bool sectionExists(const QString &section);
+
+    // Typed reads: nullopt when the stored (or default) text does not convert.
+    static std::optional<qint16> getInt16(const QString &section, const QString &key, const QString &defaultValue);
+    static std::optional<qint32> getInt32(const QString &section, const QString &key, const QString &defaultValue);
+    static std::optional<bool> getBool(const QString &section, const QString &key, const QString &defaultValue);
+
+    static bool saveInt(const QString &section, const QString &key, int value);
+    static bool saveBool(const QString &section, const QString &key, bool value);
+    static bool saveTwips(const QString &section, const QString &key, int twips);
+
+    // Window placement in twips, keys "Top", "Left", "Width", "Height". A key that does not convert
+    // falls back to its default, so a hand-edited value never moves a window to nowhere.
+    static QRect getPlacement(const QString &section, const QRect &defaultTwips);
+    static bool savePlacement(const QString &section, const QRect &twips);
+
+    // Where failed writes are told. Until the message log exists they go to stderr.
+    static void setFailureReporter(std::function<void(const QString &)> reporter);
+
+    static QString encodeSection(const QString &section);
+    static QString decodeSection(const QString &encoded);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QWidget>
+
+// The one-line scrolling display shown while the main window is minimised.
+class frmDisplay : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmDisplay(QWidget *parent = nullptr);
+    ~frmDisplay() override;
+
+    void setEnableTimer(bool bEnableTimer); // before Load
+    void Load(); // reads its placement, shows itself
+    void Unload(); // saves its placement, closes and deletes itself later
+
+Q_SIGNALS:
+    void showMainWindowRequested(); // "Show Main Window"
+    void unloaded();
+
+private:
+    class Private;
+    Private *d;
+};

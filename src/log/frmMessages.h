@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QWidget>
+
+class QMdiArea;
+class QPlainTextEdit;
+
+// The text that goes into the log for one message, and the size rule, kept apart from the window.
+namespace MessageLog {
+constexpr qsizetype TrimAbove = 25000;
+constexpr qsizetype KeepLast = 5000;
+// The caller's text without leading and trailing spaces, then CR LF.
+QString Entry(const QString &sMessage);
+// How many characters to cut from the front of a log of this length before the next append.
+qsizetype CharsToCut(qsizetype length);
+} // namespace MessageLog
+
+// The message log: one per process, created (and shown) on first use.
+class frmMessages : public QWidget
+{
+    Q_OBJECT
+public:
+    static frmMessages *instance();
+    static bool exists();
+    // Appends one entry to the log (creating it if needed).
+    static void Append(const QString &sMessage);
+    // The main window's MDI area; without one the log is a top-level window.
+    static void setMdiArea(QMdiArea *area);
+    // Shutdown: saves the placement and destroys the log (it is created afresh on next use).
+    static void unloadInstance();
+
+    void setMessage(const QString &sMessage);
+    QString Message() const;
+    // Shows or hides the log's window (its MDI frame when it has one).
+    void setLogVisible(bool visible);
+    bool isLogVisible() const;
+
+Q_SIGNALS:
+    void activated(); // became the active child window
+    void deactivated(); // another child window became active
+    void closedByUser(); // hidden by its own close box
+
+protected:
+    explicit frmMessages(QWidget *parent = nullptr);
+    ~frmMessages() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void load();
+    void save() const;
+
+    QPlainTextEdit *m_tbMessage = nullptr;
+    qsizetype m_length = 0; // log length in characters, counting each line break as CR LF
+    bool m_resizing = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+// The four status-bar figures. The main window shows them; the CPU windows raise them.
+class StatusTotals : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // Start of an update cycle: the running sum of current CPU time starts afresh.
+    void resetCurrent();
+    // A CPU's seconds for the current cycle. A second reading of the same CPU within one cycle
+    // replaces its earlier contribution instead of counting it twice.
+    void setContribution(const void *cpu, double seconds);
+    double currentSeconds() const;
+
+    // Texts of the four value labels.
+    QString currentTimeText() const; // "Current CPU Time"
+    QString downloaded() const { return m_downloaded; } // "Downloaded"
+    QString uploaded() const { return m_uploaded; } // "Uploaded"
+    QString totalTimeText() const { return m_totalTime; } // "Total Uploaded CPU Time"
+
+    void setDownloaded(const QString &text);
+    void setUploaded(const QString &text);
+    void setTotalTimeText(const QString &text);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    QHash<const void *, double> m_contributions;
+    QString m_downloaded = QStringLiteral("0");
+    QString m_uploaded = QStringLiteral("0");
+    QString m_totalTime = QStringLiteral("0");
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDateTime>
+
+// The program's one source of the current time; tests set it.
+namespace Clock {
+
+QDateTime Now();
+// Seconds since local midnight, with fractions.
+double SecondsSinceMidnight();
+// The current date and time as the user's short date, a blank and the long time.
+QString GeneralDate();
+
+void SetFake(const QDateTime &when); // an invalid QDateTime returns to the real clock
+void Advance(qint64 msecs); // moves a fake clock on
+
+} // namespace Clock

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+class QWidget;
+
+// The little the windows need beyond Qt itself: twips, window-state codes, the list of loaded
+// windows in load order, and the tag that marks CPU windows.
+namespace Framework {
+
+constexpr int TwipsPerInch = 1440;
+
+// Conversions use the logical DPI of the widget's screen (the primary screen without a widget).
+int TwipsToPixelsX(int twips, const QWidget *w = nullptr);
+int TwipsToPixelsY(int twips, const QWidget *w = nullptr);
+int PixelsToTwipsX(int pixels, const QWidget *w = nullptr);
+int PixelsToTwipsY(int pixels, const QWidget *w = nullptr);
+QRect TwipsToPixels(const QRect &twips, const QWidget *w = nullptr);
+QRect PixelsToTwips(const QRect &pixels, const QWidget *w = nullptr);
+
+// The widget that carries a window's frame: its MDI sub-window when it has one, else itself.
+QWidget *FrameOf(QWidget *w);
+const QWidget *FrameOf(const QWidget *w);
+
+// Position (outer top-left) and size of a window, in twips, through its frame.
+QRect GeometryTwips(const QWidget *w);
+void SetGeometryTwips(QWidget *w, const QRect &twips);
+
+// 0 normal, 1 minimised, 2 maximised.
+int WindowStateCode(const QWidget *w);
+void SetWindowStateCode(QWidget *w, int code);
+
+// Windows register when they load; they leave the list when destroyed or unregistered.
+void RegisterWindow(QWidget *w);
+void UnregisterWindow(QWidget *w);
+QList<QWidget *> LoadedWindows();
+
+inline const QString CpuWindowTag = QStringLiteral("-1");
+QString Tag(const QWidget *w);
+void SetTag(QWidget *w, const QString &tag);
+
+} // namespace Framework

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Points the settings store at a fresh temporary directory for as long as it lives, so a test
+// never touches the real user's settings, and resets the process-wide option values.
+class IsolatedSettings
+{
+public:
+    IsolatedSettings();
+    ~IsolatedSettings();
+    QString configFile() const; // the INI file the store writes
+    QString dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Writes a text file (creating its directory); returns false on failure.
+bool WriteTextFile(const QString &path, const QByteArray &content);
