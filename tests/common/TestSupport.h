@@ -21,3 +21,15 @@ private:
 
 // Writes a text file (creating its directory); returns false on failure.
 bool WriteTextFile(const QString &path, const QByteArray &content);
+
+class QObject;
+
+// Registers a test class with the folder's test program; every registered class is run.
+// Usage at the end of a test file:  TAVRIK_TEST(MyTest)
+namespace TestRegistry {
+using Factory = QObject *(*)();
+bool Add(const char *name, Factory factory);
+} // namespace TestRegistry
+
+#define TAVRIK_TEST(Class)                                                                                             \
+    static const bool Class##_registered = TestRegistry::Add(#Class, []() -> QObject * { return new Class; });

@@ -1,0 +1,39 @@
+#include "common/TestSupport.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<const char *, TestRegistry::Factory>> &classes()
+{
+    static std::vector<std::pair<const char *, TestRegistry::Factory>> c;
+    return c;
+}
+
+} // namespace
+
+bool TestRegistry::Add(const char *name, Factory factory)
+{
+    classes().emplace_back(name, factory);
+    return true;
+}
+
+// Runs every registered test class; the exit code counts the classes that failed.
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Brakmere"));
+    QApplication::setApplicationName(QStringLiteral("Tavrik"));
+    int failed = 0;
+    for (const auto &[name, factory] : classes()) {
+        std::unique_ptr<QObject> test(factory());
+        if (QTest::qExec(test.get(), argc, argv) != 0)
+            ++failed;
+    }
+    return failed;
+}
