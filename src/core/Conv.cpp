@@ -48,14 +48,9 @@ qsizetype scanNumber(const QString &s, qsizetype pos, double *out)
         if (expDigits > 0)
             end = j;
     }
-    const QByteArray bytes = s.mid(pos, end - pos).toLatin1();
-    bool ok = false;
-    double v = QLocale::c().toDouble(QString::fromLatin1(bytes), &ok);
-    if (!ok) {
-        // QLocale refuses overflow; keep the sign and report infinity like a plain strtod.
-        v = std::strtod(bytes.constData(), nullptr);
-    }
-    *out = v;
+    // The syntax is checked above, so QLocale only refuses a number out of range, and then it
+    // gives +-infinity (overflow) or 0 (underflow). strtod would follow the user's locale.
+    *out = QLocale::c().toDouble(QStringView(s).mid(pos, end - pos));
     return end;
 }
 

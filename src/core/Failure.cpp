@@ -31,10 +31,10 @@ int FromErrno(int err, bool dirExists)
     case ENFILE: return TooManyFiles;
     case EACCES:
     case EPERM: return PermissionDenied;
-    case ENOTDIR:
     case ENAMETOOLONG:
     case EINVAL: return BadFileName;
-    case EISDIR: return BadFileName;
+    case EISDIR: return AccessError;
+    case ENOTDIR: // a part of the path is a file: the directory does not exist
 #ifdef EHOSTDOWN
     case EHOSTDOWN:
 #endif
@@ -44,8 +44,12 @@ int FromErrno(int err, bool dirExists)
 #ifdef ESTALE
     case ESTALE:
 #endif
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+    case ENODEV:
+    case ENXIO:
     case ETIMEDOUT:
-    case EIO: return PathNotFound;
+    case EIO: return PathNotFound; // an unmounted or unreachable share
     default: return AccessError;
     }
 }

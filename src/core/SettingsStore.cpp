@@ -9,6 +9,32 @@
 
 namespace {
 
+// "%" is the escape character itself; "/" and "\\" would nest a group inside another.
+QString escapeName(const QString &name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name) {
+        if (c == u'%' || c == u'/' || c == u'\\')
+            out += u'%' + QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return out;
+}
+
+int hexValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
 std::function<void(const QString &)> &reporter()
 {
     static std::function<void(const QString &)> r;
@@ -30,7 +56,7 @@ QSettings openStore()
 
 QString fullKey(const QString &section, const QString &key)
 {
-    return SettingsStore::encodeSection(section) + u'/' + SettingsStore::encodeSection(key);
+    return SettingsStore::encodeSection(section) + u'/' + escapeName(key);
 }
 
 bool syncChecked(QSettings &s, const QString &what)
@@ -46,21 +72,14 @@ bool syncChecked(QSettings &s, const QString &what)
 
 QString SettingsStore::encodeSection(const QString &section)
 {
-    // An empty name would address the store's root; "%" alone can never come out of the escaping.
+    // An empty name would address the store's root; "%" alone never comes out of the escaping.
     if (section.isEmpty())
         return QStringLiteral("%");
-    QString out;
-    out.reserve(section.size());
-    for (const QChar c : section) {
-        if (c == u'%')
-            out += QLatin1String("%25");
-        else if (c == u'/')
-            out += QLatin1String("%2F");
-        else if (c == u'\\')
-            out += QLatin1String("%5C");
-        else
-            out += c;
-    }
+    QString out = escapeName(section);
+    // The INI file keeps its top-level keys under [General] and writes a group of that name, in
+    // any letter case, as [%General]: "General" and "general" would be one section on disk.
+    if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0)
+        out = u'%' + QString::number(section[0].unicode(), 16).toUpper() + section.mid(1);
     return out;
 }
 
@@ -69,20 +88,18 @@ QString SettingsStore::decodeSection(const QString &encoded)
     if (encoded == QLatin1String("%"))
         return QString();
     QString out;
+    out.reserve(encoded.size());
     for (qsizetype i = 0; i < encoded.size(); ++i) {
-        const QStringView rest = QStringView(encoded).mid(i);
-        if (rest.startsWith(QLatin1String("%25"))) {
-            out += u'%';
-            i += 2;
-        } else if (rest.startsWith(QLatin1String("%2F"))) {
-            out += u'/';
-            i += 2;
-        } else if (rest.startsWith(QLatin1String("%5C"))) {
-            out += u'\\';
-            i += 2;
-        } else {
-            out += encoded[i];
+        if (encoded[i] == u'%' && i + 2 < encoded.size()) {
+            const int hi = hexValue(encoded[i + 1]);
+            const int lo = hexValue(encoded[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += QChar(char16_t(hi * 16 + lo));
+                i += 2;
+                continue;
+            }
         }
+        out += encoded[i];
     }
     return out;
 }
@@ -90,7 +107,12 @@ QString SettingsStore::decodeSection(const QString &encoded)
 QString SettingsStore::get(const QString &section, const QString &key, const QString &defaultValue)
 {
     const QVariant v = openStore().value(fullKey(section, key));
-    return v.isValid() ? v.toString() : defaultValue;
+    if (!v.isValid())
+        return defaultValue;
+    // A value edited by hand as a,b (without quotes) comes back from the INI file as a list.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(u',');
+    return v.toString();
 }
 
 bool SettingsStore::save(const QString &section, const QString &key, const QString &value)

@@ -19,8 +19,8 @@ SingleInstance::SingleInstance(const QString &lockDir)
     QDir().mkpath(dir);
     m_path = QDir(dir).filePath(name);
     m_lock = std::make_unique<QLockFile>(m_path);
-    // A lock older than this whose owner cannot be checked still counts as held; a lock whose
-    // owner process is gone is removed at once by QLockFile itself.
+    // No age limit: a live copy may hold the lock for weeks. A lock whose process is gone (or
+    // whose PID now belongs to another program, or which predates a reboot) is stale at once.
     m_lock->setStaleLockTime(0);
 }
 

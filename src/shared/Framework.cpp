@@ -6,7 +6,9 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace Framework {
 
@@ -32,7 +34,11 @@ int dpiY(const QWidget *w)
 
 int scale(int value, int num, int den)
 {
-    return den == 0 ? value : int(std::lround(double(value) * num / den));
+    if (den <= 0 || num <= 0)
+        return value;
+    // A hand-edited size in twips can be anything a 32-bit integer holds: saturate, never wrap.
+    const double scaled = std::round(double(value) * num / den);
+    return int(std::clamp(scaled, double(std::numeric_limits<int>::min()), double(std::numeric_limits<int>::max())));
 }
 
 QList<QPointer<QWidget>> &registry()

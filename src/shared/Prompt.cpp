@@ -1,6 +1,7 @@
 #include "shared/Prompt.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -34,6 +35,17 @@ bool takeScripted(const QString &title, T *answer)
     return true;
 }
 
+// Nobody can answer a dialog on the offscreen or minimal platform (tests, headless runs): a
+// question that was not scripted gets the safe answer, No or Cancel, instead of waiting for ever.
+bool unattended(const QString &title)
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        return false;
+    qWarning("Prompt: no answer scripted for \"%s\"; answering No/Cancel", qUtf8Printable(title));
+    return true;
+}
+
 } // namespace
 
 bool AskYesNo(QWidget *parent, const QString &text, const QString &title)
@@ -41,6 +53,8 @@ bool AskYesNo(QWidget *parent, const QString &text, const QString &title)
     bool answer = false;
     if (takeScripted(title, &answer))
         return answer;
+    if (unattended(title))
+        return false;
     return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
@@ -50,6 +64,8 @@ QString InputBox(QWidget *parent, const QString &prompt, const QString &title, c
     QString answer;
     if (takeScripted(title, &answer))
         return answer;
+    if (unattended(title))
+        return QString();
     bool ok = false;
     const QString reply = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultReply, &ok);
     return ok ? reply : QString();
@@ -60,6 +76,8 @@ QString ExistingDirectory(QWidget *parent, const QString &title, const QString &
     QString answer;
     if (takeScripted(title, &answer))
         return answer;
+    if (unattended(title))
+        return QString();
     return QFileDialog::getExistingDirectory(parent, title, startDir);
 }
 
@@ -68,6 +86,8 @@ QString OpenFileName(QWidget *parent, const QString &title, const QString &initi
     QString answer;
     if (takeScripted(title, &answer))
         return answer;
+    if (unattended(title))
+        return QString();
     return QFileDialog::getOpenFileName(parent, title, initialPath, filter);
 }
 
