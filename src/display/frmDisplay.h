@@ -13,6 +13,10 @@ public:
     void setEnableTimer(bool bEnableTimer); // before Load
     void Load(); // reads its placement, shows itself
     void Unload(); // saves its placement, closes and deletes itself later
+    bool isUnloaded() const;
+
+    // One tick of Timer1; also what Update Now runs.
+    void Timer1_Timer();
 
 Q_SIGNALS:
     void showMainWindowRequested(); // "Show Main Window"
