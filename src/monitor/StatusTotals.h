@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QHash>
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 
 // The four status-bar figures. The main window shows them; the CPU windows raise them.
@@ -11,7 +12,8 @@ class StatusTotals : public QObject
 public:
     using QObject::QObject;
 
-    // Start of an update cycle: the running sum of current CPU time starts afresh.
+    // Start of an update cycle: the running sum of current CPU time starts afresh. The text shown
+    // stays as it is until the first CPU of the cycle reports.
     void resetCurrent();
     // A CPU's seconds for the current cycle. A second reading of the same CPU within one cycle
     // replaces its earlier contribution instead of counting it twice.
@@ -28,11 +30,20 @@ public:
     void setUploaded(const QString &text);
     void setTotalTimeText(const QString &text);
 
+    // Whether an account file with these counts is more advanced than the one shown: either its
+    // download count or its result count (leading numbers) is higher.
+    static bool Leads(const QString &shownDownloaded, const QString &shownUploaded, const QString &downloaded,
+                      const QString &uploaded);
+
 Q_SIGNALS:
     void changed();
 
 private:
-    QHash<const void *, double> m_contributions;
+    void setText(QString &field, const QString &text);
+
+    // In order of first contribution, so the sum does not depend on hashing.
+    QList<QPair<const void *, double>> m_contributions;
+    QString m_currentTime = QStringLiteral("0");
     QString m_downloaded = QStringLiteral("0");
     QString m_uploaded = QStringLiteral("0");
     QString m_totalTime = QStringLiteral("0");

@@ -4,6 +4,7 @@
 
 class QMdiArea;
 class StatusTotals;
+struct UpdateResult;
 
 // The child window that stands for one CPU: the CPU record itself.
 class frmSetiControl : public QWidget
@@ -43,7 +44,16 @@ Q_SIGNALS:
     void popupMenuRequested(const QPoint &globalPos); // right button anywhere on the window
     void editRequested(); // double click on the window's background
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void apply(const UpdateResult &r);
+
     class Private;
     Private *d;
 };
