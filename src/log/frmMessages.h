@@ -6,6 +6,7 @@ class QMdiArea;
 class QPlainTextEdit;
 
 // The text that goes into the log for one message, and the size rule, kept apart from the window.
+// Lengths count every line break of the log as the two characters CR LF.
 namespace MessageLog {
 constexpr qsizetype TrimAbove = 25000;
 constexpr qsizetype KeepLast = 5000;
@@ -16,6 +17,10 @@ qsizetype CharsToCut(qsizetype length);
 } // namespace MessageLog
 
 // The message log: one per process, created (and shown) on first use.
+//
+// The text box keeps the log as lines. Message() gives it back with CR LF between lines, and the
+// size rule measures that text: a line break always counts as two characters, whether the caller
+// wrote CR LF, a lone CR or a lone LF (all three become CR LF in the log).
 class frmMessages : public QWidget
 {
     Q_OBJECT
@@ -43,14 +48,16 @@ Q_SIGNALS:
 protected:
     explicit frmMessages(QWidget *parent = nullptr);
     ~frmMessages() override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // Reached only by the user's close box: the program unloads the log through unloadInstance().
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void load();
     void save() const;
+    void placeIn(QMdiArea *area);
+    qsizetype length() const;
 
     QPlainTextEdit *m_tbMessage = nullptr;
-    qsizetype m_length = 0; // log length in characters, counting each line break as CR LF
     bool m_resizing = false;
 };
