@@ -129,16 +129,17 @@ private:
     }
 
     // The value of a key: from just after its first occurrence up to the next line feed. A key
-    // that is not there at all fails, rather than taking whatever stands at the text's start.
+    // that is not there at all fails, rather than taking whatever stands at the text's start; a
+    // text with no line feed there (empty, or cut short while being written) fails as before.
     std::optional<Fault> locate(const QString &text, QLatin1String key, const QString &file, QString *value) const
     {
         const qsizetype at = text.indexOf(key);
-        if (at < 0) {
+        const qsizetype start = at < 0 ? key.size() - 1 : at + key.size();
+        const qsizetype end = text.indexOf(u'\n', start);
+        if (at < 0 && end >= 0) {
             return Fault{Failure::TypeMismatch, QStringLiteral("The value \"%1\" was not found in %2.")
                                                     .arg(key, in.path + file)};
         }
-        const qsizetype start = at + key.size();
-        const qsizetype end = text.indexOf(u'\n', start);
         if (end < 0)
             return Fault{Failure::InvalidCall, {}};
         *value = text.mid(start, end - start);

@@ -1,0 +1,161 @@
+#include "common/TestSupport.h"
+#include "core/Failure.h"
+#include "monitor/ClientReader.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+class ClientReaderTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_tmp;
+
+    QString dir() const { return m_tmp.path() + u'/'; }
+    bool write(const QString &name, const QByteArray &content) const { return WriteTextFile(dir() + name, content); }
+
+private Q_SLOTS:
+    void init() { QVERIFY(m_tmp.isValid()); }
+
+    void cleanup()
+    {
+        QDir(m_tmp.path()).removeRecursively();
+        QDir().mkpath(m_tmp.path());
+    }
+
+    void failureCodes_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("subPath");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("user");
+        QTest::addColumn<int>("wtemp");
+        QTest::addColumn<bool>("detail");
+
+        QTest::newRow("directory missing") << "" << "gone/" << 76 << 76 << 76 << false;
+        QTest::newRow("machine and share missing") << "" << "host/share/seti/" << 76 << 76 << 76 << false;
+        QTest::newRow("user info missing") << "state" << "" << 0 << 53 << 53 << false;
+        QTest::newRow("everything there") << "state user wtemp" << "" << 0 << 0 << 0 << false;
+        QTest::newRow("path runs through a file") << "plainfile" << "plain/" << Failure::FromErrno(ENOTDIR, false)
+                                                  << Failure::FromErrno(ENOTDIR, false)
+                                                  << Failure::FromErrno(ENOTDIR, false) << false;
+        QTest::newRow("state is a folder") << "statedir user" << "" << Failure::FromErrno(EISDIR, true) << 0 << 53
+                                           << true;
+        QTest::newRow("state is a pipe: no waiting") << "statefifo user" << "" << int(Failure::AccessError) << 0
+                                                     << 53 << true;
+        QTest::newRow("state beyond 1 MiB") << "statehuge user" << "" << int(Failure::FileTooLarge) << 0 << 53 << true;
+        QTest::newRow("wtemp is a folder") << "state user wtempdir" << "" << 0 << 0 << 53 << false;
+    }
+
+    void failureCodes()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, subPath);
+        QFETCH(bool, detail);
+        const QStringList parts = setup.split(u' ', Qt::SkipEmptyParts);
+        if (parts.contains(QLatin1String("state")))
+            QVERIFY(write(QStringLiteral("State.txt"), "prog=0.5\ncpu=1\n"));
+        if (parts.contains(QLatin1String("user")))
+            QVERIFY(write(QStringLiteral("User_Info.txt"), "nwus=1\n"));
+        if (parts.contains(QLatin1String("wtemp")))
+            QVERIFY(write(QStringLiteral("wtemp.txt"), QByteArray(1000, 'w')));
+        if (parts.contains(QLatin1String("plainfile")))
+            QVERIFY(write(QStringLiteral("plain"), "x"));
+        if (parts.contains(QLatin1String("statedir")))
+            QVERIFY(QDir().mkpath(dir() + QStringLiteral("State.txt")));
+        if (parts.contains(QLatin1String("wtempdir")))
+            QVERIFY(QDir().mkpath(dir() + QStringLiteral("wtemp.txt")));
+        if (parts.contains(QLatin1String("statefifo")))
+            QCOMPARE(::mkfifo(QFile::encodeName(dir() + QStringLiteral("State.txt")).constData(), 0600), 0);
+        if (parts.contains(QLatin1String("statehuge")))
+            QVERIFY(write(QStringLiteral("State.txt"), QByteArray(ClientReader::MaxFileSize + 1, 'x')));
+
+        const ClientSnapshot s = ClientReader::Read(dir() + subPath);
+        QTEST(s.state.error, "state");
+        QTEST(s.user.error, "user");
+        QTEST(s.wtempError, "wtemp");
+        QCOMPARE(!s.state.detail.isEmpty(), detail);
+        if (detail)
+            QVERIFY(s.state.detail.contains(dir() + QStringLiteral("State.txt")));
+        if (s.state.error)
+            QVERIFY(s.state.text.isEmpty());
+    }
+
+    void contents()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 256; ++i)
+            bytes += char(i);
+        bytes += "\r\nprog=0.5\n";
+        QVERIFY(write(QStringLiteral("State.txt"), bytes));
+        const QByteArray full(ClientReader::MaxFileSize, 'u');
+        QVERIFY(write(QStringLiteral("User_Info.txt"), full));
+        QVERIFY(write(QStringLiteral("wtemp.txt"), QByteArray(360449, 'w')));
+
+        const ClientSnapshot s = ClientReader::Read(dir());
+        QCOMPARE(s.state.error, 0);
+        QCOMPARE(s.state.text.toLatin1(), bytes); // every byte, NUL and CR included
+        QCOMPARE(s.user.error, 0);
+        QCOMPARE(s.user.text.size(), full.size()); // exactly the limit is still read
+        QCOMPARE(s.wtempLength, qint64(360449));
+    }
+
+    // On a case-sensitive file system a client may write its names in another letter case.
+    void letterCaseOfNames_data()
+    {
+        QTest::addColumn<QStringList>("names"); // files written; each holds its own name
+        QTest::addColumn<QString>("prefix"); // added to the directory path, as a path without separator does
+        QTest::addColumn<QString>("stateFrom");
+        QTest::addColumn<QString>("userFrom");
+        QTest::addColumn<int>("wtempError");
+
+        QTest::newRow("lower case") << QStringList{"state.txt", "user_info.txt", "wtemp.txt"} << "" << "state.txt"
+                                    << "user_info.txt" << 0;
+        QTest::newRow("upper case") << QStringList{"STATE.TXT", "USER_INFO.TXT", "WTEMP.TXT"} << "" << "STATE.TXT"
+                                    << "USER_INFO.TXT" << 0;
+        QTest::newRow("exact name first") << QStringList{"state.txt", "State.txt", "User_Info.txt", "USER_INFO.TXT"}
+                                          << "" << "State.txt" << "User_Info.txt" << 53;
+        QTest::newRow("path without separator") << QStringList{"seti1state.txt", "seti1User_Info.txt"} << "seti1"
+                                                << "seti1state.txt" << "seti1User_Info.txt" << 53;
+    }
+
+    void letterCaseOfNames()
+    {
+        QFETCH(QStringList, names);
+        QFETCH(QString, prefix);
+        for (const QString &name : names)
+            QVERIFY(write(name, name.toLatin1()));
+        const ClientSnapshot s = ClientReader::Read(dir() + prefix);
+        QCOMPARE(s.state.error, 0);
+        QTEST(s.state.text, "stateFrom");
+        QCOMPARE(s.user.error, 0);
+        QTEST(s.user.text, "userFrom");
+        QTEST(s.wtempError, "wtempError");
+    }
+
+    void tooManyOpenFiles()
+    {
+        QVERIFY(write(QStringLiteral("State.txt"), "prog=0.5\n"));
+        QVERIFY(write(QStringLiteral("User_Info.txt"), "nwus=1\n"));
+        rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+        const int lowestFree = ::dup(0);
+        QVERIFY(lowestFree >= 0);
+        ::close(lowestFree);
+        rlimit tight = saved;
+        tight.rlim_cur = rlim_t(lowestFree); // every descriptor below it is taken
+        QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+        const ClientSnapshot s = ClientReader::Read(dir());
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+        QCOMPARE(s.state.error, int(Failure::TooManyFiles));
+        QCOMPARE(s.user.error, int(Failure::TooManyFiles));
+    }
+};
+
+TAVRIK_TEST(ClientReaderTest)
+#include "ClientReaderTest.moc"
