@@ -205,8 +205,8 @@ void frmMessages::resizeEvent(QResizeEvent *event)
     m_resizing = true;
     QWidget *frame = Framework::FrameOf(this);
     if (!frame->isMinimized()) {
-        const QSize least(Framework::TwipsToPixelsX(MinWidthTwips, frame),
-                          Framework::TwipsToPixelsY(MinHeightTwips, frame));
+        const QSize least(
+            Framework::TwipsToPixelsX(MinWidthTwips, frame), Framework::TwipsToPixelsY(MinHeightTwips, frame));
         if (frame->width() < least.width() || frame->height() < least.height())
             frame->resize(frame->size().expandedTo(least));
         const int mx = Framework::TwipsToPixelsX(MarginTwips, this);
@@ -229,9 +229,8 @@ void frmMessages::load()
     if (state != 1 && state != 2)
         state = 0;
     // A minimised or maximised log still needs a size to come back to; the defaults serve.
-    Framework::SetGeometryTwips(this, state == 0
-                                          ? SettingsStore::getPlacement(Schema::Message, Schema::MessagePlacement)
-                                          : Schema::MessagePlacement);
+    Framework::SetGeometryTwips(this,
+        state == 0 ? SettingsStore::getPlacement(Schema::Message, Schema::MessagePlacement) : Schema::MessagePlacement);
     Framework::SetWindowStateCode(this, state);
     Framework::FrameOf(this)->show();
 }
