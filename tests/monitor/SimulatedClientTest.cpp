@@ -1,0 +1,169 @@
+#include "common/TestSupport.h"
+#include "core/Failure.h"
+#include "monitor/ClientReader.h"
+#include "monitor/SimulatedClient.h"
+#include "monitor/StatsInterpreter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTest>
+
+namespace {
+
+// Reads the directory the way the CPU window does, carrying the readings from run to run.
+struct Monitor {
+    explicit Monitor(const QString &dir)
+        : dir(dir)
+    {
+    }
+
+    QString dir;
+    MonitorFields fields;
+    double clock = 1000;
+
+    UpdateResult read()
+    {
+        UpdateInput in;
+        in.name = QStringLiteral("Sim");
+        in.path = dir;
+        in.files = ClientReader::Read(dir);
+        in.fields = fields;
+        in.clock = clock += 31;
+        in.date = QStringLiteral("now");
+        UpdateResult r = StatsInterpreter::Run(in);
+        fields = r.fields;
+        return r;
+    }
+};
+
+} // namespace
+
+class SimulatedClientTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void lifeCycleAsTheMonitorSeesIt_data()
+    {
+        QTest::addColumn<bool>("crlf");
+        QTest::addColumn<bool>("lowerNames");
+        QTest::newRow("LF") << false << false;
+        QTest::newRow("CRLF, lower-case names") << true << true;
+    }
+
+    // Two whole units: every reading either succeeds or is the expected missing file of a client
+    // between units, the counts only rise, and the download grows to a whole unit and goes.
+    void lifeCycleAsTheMonitorSeesIt()
+    {
+        QFETCH(bool, crlf);
+        QFETCH(bool, lowerNames);
+        QTemporaryDir tmp;
+        SimulatedClient::Options o;
+        o.speed = 25;
+        o.crlf = crlf;
+        o.lowerNames = lowerNames;
+        SimulatedClient sim(tmp.path(), o);
+        QVERIFY(sim.start());
+        Monitor monitor(tmp.path() + u'/');
+
+        const qint64 firstUnits = sim.unitsDownloaded();
+        qint64 lastDown = 0, lastUp = 0, largestDownload = 0;
+        QSet<int> seen;
+        while (sim.unitsDownloaded() < firstUnits + 2) {
+            QVERIFY(sim.step());
+            seen.insert(int(sim.phase()));
+            const UpdateResult r = monitor.read();
+            if (r.failure == Failure::FileNotFound) {
+                QVERIFY(sim.phase() == SimulatedClient::Phase::Starting
+                        || (sim.phase() == SimulatedClient::Phase::Downloading && sim.downloadBytes() == 0));
+                continue;
+            }
+            QCOMPARE(r.failure, 0);
+            QVERIFY(r.packageDownText->toLongLong() >= lastDown);
+            QVERIFY(r.packageUpText->toLongLong() >= lastUp);
+            lastDown = r.packageDownText->toLongLong();
+            lastUp = r.packageUpText->toLongLong();
+            if (sim.phase() == SimulatedClient::Phase::Working)
+                QCOMPARE(r.fields.Percent, float(QByteArray::number(sim.progress(), 'f', 6).toDouble()) * 100.f);
+            if (sim.phase() == SimulatedClient::Phase::Downloading && r.fields.Percent == r.fields.LastPercent) {
+                QCOMPARE(r.fields.barValue, r.fields.DownloadPercent);
+                largestDownload = qMax(largestDownload, QFileInfo(sim.downloadPath()).size());
+            }
+        }
+        QCOMPARE(seen.size(), 3); // working, downloading, starting
+        QCOMPARE(largestDownload, SimulatedClient::FullDownload);
+        QVERIFY(!QFile::exists(sim.downloadPath()));
+        QCOMPARE(QFile::exists(tmp.filePath(QStringLiteral("user_info.txt"))), lowerNames);
+        const QByteArray user = [&] {
+            QFile f(sim.userInfoPath());
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QCOMPARE(user.contains("\r\n"), crlf);
+        QVERIFY(user.contains("\nnwus=") && user.contains("\nnresults=") && user.contains("\ntotal_cpu="));
+    }
+
+    void stallAndDownloadModes()
+    {
+        QTemporaryDir tmp;
+        SimulatedClient::Options o;
+        o.stall = true;
+        o.speed = 3;
+        SimulatedClient stalled(tmp.filePath(QStringLiteral("stall")), o);
+        QVERIFY(stalled.start());
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(stalled.step());
+        QCOMPARE(stalled.phase(), SimulatedClient::Phase::Stalled);
+        QCOMPARE(stalled.progress(), 0.5);
+        const QByteArray text = stalled.stateText();
+        QVERIFY(stalled.step());
+        QCOMPARE(stalled.stateText(), text);
+
+        o = {};
+        o.download = true;
+        o.speed = 0;
+        SimulatedClient stuck(tmp.filePath(QStringLiteral("stuck")), o);
+        QVERIFY(stuck.start());
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(stuck.step());
+        QCOMPARE(stuck.phase(), SimulatedClient::Phase::Downloading);
+        QCOMPARE(QFileInfo(stuck.downloadPath()).size(), SimulatedClient::FullDownload * 3 / 4);
+        QCOMPARE(stuck.progress(), 1.0);
+    }
+
+    // The tool as the README demo and the benchmark use it.
+    void commandLine()
+    {
+        const QString tool = QDir(qEnvironmentVariable("TAVRIK_TOOLS_DIR", QCoreApplication::applicationDirPath()))
+                                 .filePath(QStringLiteral("tavrik-simclient"));
+        if (!QFileInfo(tool).isExecutable())
+            QSKIP("tavrik-simclient is not built");
+        QTemporaryDir tmp;
+        QProcess p;
+        p.start(tool, {tmp.path(), QStringLiteral("--once"), QStringLiteral("--prog"), QStringLiteral("0.25"),
+                       QStringLiteral("--cpu"), QStringLiteral("90"), QStringLiteral("--nwus"), QStringLiteral("5"),
+                       QStringLiteral("--nresults"), QStringLiteral("4"), QStringLiteral("--crlf")});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 0);
+        Monitor monitor(tmp.path() + u'/');
+        const UpdateResult r = monitor.read();
+        QCOMPARE(r.failure, 0);
+        QCOMPARE(r.percentText, StatsInterpreter::PercentText(25));
+        QCOMPARE(r.cpuSeconds, 90.0);
+        QCOMPARE(r.packageDownText, QStringLiteral("5"));
+        QCOMPARE(r.packageText, QStringLiteral("5"));
+
+        p.start(tool, {tmp.path(), QStringLiteral("--speed"), QStringLiteral("fast")});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 2);
+        p.start(tool, {tmp.path(), QStringLiteral("--steps"), QStringLiteral("3"), QStringLiteral("--interval"),
+                       QStringLiteral("0"), QStringLiteral("--wtemp"), QStringLiteral("1000")});
+        QVERIFY(p.waitForFinished());
+        QCOMPARE(p.exitCode(), 0);
+        QVERIFY(QFileInfo(tmp.filePath(QStringLiteral("wtemp.txt"))).size() > 1000);
+    }
+};
+
+TAVRIK_TEST(SimulatedClientTest)
+#include "SimulatedClientTest.moc"
