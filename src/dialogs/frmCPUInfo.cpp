@@ -19,6 +19,17 @@ const QString NewCPUName = QStringLiteral("New CPU");
 // Proposed for the path when the name box is left with both boxes blank.
 const QString AnyMachineName = QStringLiteral("CPU");
 
+// The form was laid out for MS Sans Serif 8; where it is missing, a family of about its width keeps
+// the texts inside their places.
+QFont formFont()
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setFamilies({ QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+        QStringLiteral("Nimbus Sans") });
+    font.setPointSizeF(8.25);
+    return font;
+}
+
 frmCPUInfo::Script &currentScript()
 {
     static frmCPUInfo::Script script;
@@ -134,6 +145,7 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     setObjectName(QStringLiteral("frmCPUInfo"));
     setWindowTitle(QStringLiteral("Edit CPU"));
     setModal(true);
+    setFont(formFont());
     setFixedSize(Framework::TwipsToPixelsX(4680, this), Framework::TwipsToPixelsY(2325, this));
 
     auto place = [this](QWidget *w, const char *name, int left, int top, int width, int height) {
@@ -158,6 +170,11 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     place(d->Check1[0], "Check1_0", 60, 1140, 3735, 255);
     d->Check1[1] = new QCheckBox(QStringLiteral("Allow CPU to be shown on the scrolling display?"), this);
     place(d->Check1[1], "Check1_1", 60, 1440, 3735, 255);
+
+    // Nothing stands right of these, so a text a little wider than its place may take the room.
+    for (QWidget *w : { static_cast<QWidget *>(d->Label1[0]), static_cast<QWidget *>(d->Check1[0]),
+             static_cast<QWidget *>(d->Check1[1]) })
+        w->resize(qBound(w->width(), w->sizeHint().width(), width() - w->x()), w->height());
 
     QWidget::setTabOrder(d->tbCPUName, d->tbSetiDir);
     QWidget::setTabOrder(d->tbSetiDir, d->cmdBrowse);

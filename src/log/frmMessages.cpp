@@ -160,7 +160,13 @@ void frmMessages::setMessage(const QString &sMessage)
     }
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(MessageLog::Entry(sMessage));
+    // Moving the caret scrolls the view; with updates off the view is repainted once at the next
+    // paint instead of being scrolled pixel by pixel for every entry.
+    QWidget *view = m_tbMessage->viewport();
+    const bool updates = view->updatesEnabled();
+    view->setUpdatesEnabled(false);
     m_tbMessage->setTextCursor(cursor);
+    view->setUpdatesEnabled(updates);
 }
 
 QString frmMessages::Message() const

@@ -13,38 +13,33 @@
 
 namespace {
 
-template <typename T> T *control(frmCPUInfo &dlg, const char *name)
+QLineEdit *box(frmCPUInfo &d, const char *name)
 {
-    return dlg.findChild<T *>(QLatin1String(name));
+    return d.findChild<QLineEdit *>(QLatin1String(name));
+}
+QPushButton *button(frmCPUInfo &d, const char *name)
+{
+    return d.findChild<QPushButton *>(QLatin1String(name));
+}
+QCheckBox *check(frmCPUInfo &d, int i)
+{
+    return d.findChild<QCheckBox *>(QStringLiteral("Check1_%1").arg(i));
 }
 
-QLineEdit *nameBox(frmCPUInfo &dlg)
+void retype(QLineEdit *edit, const QString &text)
 {
-    return control<QLineEdit>(dlg, "tbCPUName");
-}
-QLineEdit *pathBox(frmCPUInfo &dlg)
-{
-    return control<QLineEdit>(dlg, "tbSetiDir");
-}
-QPushButton *closeButton(frmCPUInfo &dlg)
-{
-    return control<QPushButton>(dlg, "Command1_0");
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, text);
 }
 
-void retype(QLineEdit *box, const QString &text)
+// Shows the dialog modally with `user` acting on the active, filled form.
+void run(frmCPUInfo &dlg, const std::function<void(frmCPUInfo &)> &user)
 {
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_Delete);
-    QTest::keyClicks(box, text);
-}
-
-// Shows the dialog modally with `script` standing in for the user, on an active window.
-void run(frmCPUInfo &dlg, const std::function<void(frmCPUInfo &)> &script)
-{
-    frmCPUInfo::setScript([&script](frmCPUInfo &shown) {
+    frmCPUInfo::setScript([&user](frmCPUInfo &shown) {
         QVERIFY(QTest::qWaitForWindowActive(&shown));
         QCoreApplication::processEvents();
-        script(shown);
+        user(shown);
     });
     dlg.showModal();
     frmCPUInfo::setScript({});
@@ -61,28 +56,31 @@ private Q_SLOTS:
     void init() { m_settings = std::make_unique<IsolatedSettings>(); }
     void cleanup() { m_settings.reset(); }
 
-    void newCPUDefaults()
+    void newCPUForm()
     {
         frmCPUInfo dlg;
         dlg.setAllowUpdates(true);
         run(dlg, [](frmCPUInfo &d) {
-            QCOMPARE(d.windowTitle(), QStringLiteral("Edit CPU"));
-            QCOMPARE(nameBox(d)->selectedText(), QStringLiteral("New CPU"));
-            QVERIFY(pathBox(d)->text().isEmpty());
-            QVERIFY(!closeButton(d)->isEnabled());
-            QVERIFY(control<QCheckBox>(d, "Check1_0")->isChecked() && !control<QCheckBox>(d, "Check1_1")->isChecked());
-            // A click into a box selects its whole text too, once the click is over.
-            pathBox(d)->setText(QStringLiteral("/srv/seti"));
-            QTest::mouseClick(pathBox(d), Qt::LeftButton, {}, QPoint(5, 5));
+            QCOMPARE(box(d, "tbCPUName")->selectedText(), QStringLiteral("New CPU"));
+            QVERIFY(box(d, "tbSetiDir")->text().isEmpty() && !button(d, "Command1_0")->isEnabled());
+            QVERIFY(check(d, 0)->isChecked() && !check(d, 1)->isChecked());
+            Prompt::SetNextText(QString()); // the folder picker cancelled
+            button(d, "cmdBrowse")->click();
+            QVERIFY(box(d, "tbSetiDir")->text().isEmpty());
+            Prompt::SetNextText(QStringLiteral("/srv/picked"));
+            button(d, "cmdBrowse")->click();
+            // A click into the box selects the whole text too, once the click is over.
+            QTest::mouseClick(box(d, "tbSetiDir"), Qt::LeftButton, {}, QPoint(5, 5));
             QCoreApplication::processEvents();
-            QCOMPARE(pathBox(d)->selectedText(), QStringLiteral("/srv/seti"));
+            QCOMPARE(box(d, "tbSetiDir")->selectedText(), "/srv/picked" + bksPublicModule::Separator());
         });
+        QCOMPARE(Prompt::Asked().value(0), QStringLiteral("Select a Seti@home Folder.."));
     }
 
     void proposesPathOnLeavingName_data()
     {
         QTest::addColumn<QString>("callerPath");
-        QTest::addColumn<QString>("typedName"); // null: leave "New CPU" as shown
+        QTest::addColumn<QString>("typedName"); // null: leave "New CPU"
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("closeEnabled");
         QTest::newRow("New CPU") << "" << QString() << Schema::NetworkCPUPath("New CPU") << true;
@@ -105,127 +103,86 @@ private Q_SLOTS:
         run(dlg, [&](frmCPUInfo &d) {
             // Switching to another window is not leaving the box.
             QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-            QCoreApplication::sendEvent(nameBox(d), &away);
-            QCOMPARE(pathBox(d)->text(), callerPath);
+            QCoreApplication::sendEvent(box(d, "tbCPUName"), &away);
+            QCOMPARE(box(d, "tbSetiDir")->text(), callerPath);
             if (!typedName.isNull())
-                retype(nameBox(d), typedName);
-            QTest::keyClick(nameBox(d), Qt::Key_Tab);
+                retype(box(d, "tbCPUName"), typedName);
+            QTest::keyClick(box(d, "tbCPUName"), Qt::Key_Tab);
             QCoreApplication::processEvents();
-            QCOMPARE(pathBox(d)->selectedText(), path);
-            QCOMPARE(closeButton(d)->isEnabled(), closeEnabled);
+            QCOMPARE(box(d, "tbSetiDir")->selectedText(), path);
+            QCOMPARE(button(d, "Command1_0")->isEnabled(), closeEnabled);
         });
     }
 
-    void closeReturnsTheForm_data()
+    void returnsFormOnlyOnClose_data()
     {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("byEnter");
-        QTest::addColumn<QString>("expectedPath");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("returnedPath");
         const QString sep = bksPublicModule::Separator();
-        QTest::newRow("separator added") << "Box7"
-                                         << "/srv/seti" << false << "/srv/seti" + sep;
-        QTest::newRow("separator kept") << "Box7"
-                                        << "/srv/seti" + sep << true << "/srv/seti" + sep;
-        QTest::newRow("spaces trimmed") << "  Box7 "
-                                        << "  /srv/seti  " << true << "/srv/seti" + sep;
+        QTest::newRow("Close adds separator") << "/srv/seti"
+                                              << "Command1_0"
+                                              << "/srv/seti" + sep;
+        QTest::newRow("Enter keeps one") << "/srv/seti" + sep << "Enter"
+                                         << "/srv/seti" + sep;
+        QTest::newRow("Cancel") << "/srv/seti"
+                                << "Command1_1"
+                                << "/old";
+        QTest::newRow("Esc") << "/srv/seti"
+                             << "Esc"
+                             << "/old";
+        QTest::newRow("close box") << "/srv/seti"
+                                   << "close"
+                                   << "/old";
     }
-    void closeReturnsTheForm()
+    void returnsFormOnlyOnClose()
     {
-        QFETCH(QString, name);
         QFETCH(QString, path);
-        QFETCH(bool, byEnter);
-        QFETCH(QString, expectedPath);
+        QFETCH(QString, ending);
+        QFETCH(QString, returnedPath);
         frmCPUInfo dlg;
-        dlg.setAllowUpdates(true);
-        run(dlg, [&](frmCPUInfo &d) {
-            retype(nameBox(d), name);
-            retype(pathBox(d), path);
-            control<QCheckBox>(d, "Check1_0")->click();
-            control<QCheckBox>(d, "Check1_1")->click();
-            if (byEnter)
-                QTest::keyClick(pathBox(d), Qt::Key_Return);
-            else
-                closeButton(d)->click();
-            QVERIFY(!d.isVisible());
-        });
-        QCOMPARE(dlg.CPUName(), QStringLiteral("Box7"));
-        QCOMPARE(dlg.CPUPath(), expectedPath);
-        QVERIFY(!dlg.AllowUpdates() && dlg.PutOnDisplay());
-    }
-
-    void leavingWithoutCloseKeepsCallerValues_data()
-    {
-        QTest::addColumn<int>("how");
-        QTest::newRow("Cancel") << 0;
-        QTest::newRow("Esc") << 1;
-        QTest::newRow("close box") << 2;
-    }
-    void leavingWithoutCloseKeepsCallerValues()
-    {
-        QFETCH(int, how);
-        frmCPUInfo dlg;
-        dlg.setCPUName(QStringLiteral("  Box7 "));
-        dlg.setCPUPath(QStringLiteral(" /srv/seti "));
+        dlg.setCPUName(QStringLiteral("  Old "));
+        dlg.setCPUPath(QStringLiteral(" /old "));
         dlg.setPutOnDisplay(true);
-        run(dlg, [how](frmCPUInfo &d) {
-            QCOMPARE(nameBox(d)->text(), QStringLiteral("Box7"));
-            retype(nameBox(d), QStringLiteral("Other"));
-            retype(pathBox(d), QStringLiteral("/elsewhere"));
-            control<QCheckBox>(d, "Check1_1")->click();
-            if (how == 0)
-                control<QPushButton>(d, "Command1_1")->click();
-            else if (how == 1)
-                QTest::keyClick(nameBox(d), Qt::Key_Escape);
-            else
+        run(dlg, [&](frmCPUInfo &d) {
+            QCOMPARE(box(d, "tbCPUName")->text(), QStringLiteral("Old"));
+            retype(box(d, "tbCPUName"), QStringLiteral("  Box7  "));
+            retype(box(d, "tbSetiDir"), "  " + path + "  ");
+            check(d, 0)->click();
+            check(d, 1)->click();
+            if (ending == QLatin1String("Enter") || ending == QLatin1String("Esc"))
+                QTest::keyClick(
+                    box(d, "tbSetiDir"), ending == QLatin1String("Enter") ? Qt::Key_Return : Qt::Key_Escape);
+            else if (ending == QLatin1String("close"))
                 d.close();
+            else
+                button(d, qPrintable(ending))->click();
             QVERIFY(!d.isVisible());
         });
-        QCOMPARE(dlg.CPUName(), QStringLiteral("Box7"));
-        QCOMPARE(dlg.CPUPath(), QStringLiteral("/srv/seti"));
-        QVERIFY(!dlg.AllowUpdates() && dlg.PutOnDisplay());
+        const bool closed = returnedPath != QLatin1String("/old");
+        QCOMPARE(dlg.CPUName(), closed ? QStringLiteral("Box7") : QStringLiteral("Old"));
+        QCOMPARE(dlg.CPUPath(), returnedPath);
+        QCOMPARE(dlg.AllowUpdates(), closed);
+        QCOMPARE(dlg.PutOnDisplay(), !closed);
     }
 
     void nameTypingStopsAt30()
     {
         frmCPUInfo dlg;
         run(dlg, [](frmCPUInfo &d) {
-            retype(nameBox(d), QString(31, u'n'));
-            QCOMPARE(nameBox(d)->text(), QString(30, u'n'));
+            retype(box(d, "tbCPUName"), QString(31, u'n'));
+            QCOMPARE(box(d, "tbCPUName")->text(), QString(30, u'n'));
         });
-        const QString longName(40, u'L');
-        dlg.setCPUName(longName);
-        run(dlg, [&longName](frmCPUInfo &d) {
-            QCOMPARE(nameBox(d)->text(), longName);
-            QTest::keyClick(nameBox(d), Qt::Key_End);
-            QTest::keyClicks(nameBox(d), QStringLiteral("x"));
-            QTest::keyClick(nameBox(d), Qt::Key_Backspace);
-            QTest::keyClicks(nameBox(d), QStringLiteral("x"));
-            QCOMPARE(nameBox(d)->text(), QString(39, u'L'));
+        dlg.setCPUName(QString(40, u'L'));
+        run(dlg, [](frmCPUInfo &d) {
+            QLineEdit *name = box(d, "tbCPUName");
+            QCOMPARE(name->text(), QString(40, u'L'));
+            QTest::keyClick(name, Qt::Key_End);
+            QTest::keyClicks(name, QStringLiteral("x"));
+            QTest::keyClick(name, Qt::Key_Backspace);
+            QTest::keyClicks(name, QStringLiteral("x"));
+            QCOMPARE(name->text(), QString(39, u'L'));
         });
-    }
-
-    void browseFillsPathUnlessCancelled_data()
-    {
-        QTest::addColumn<QString>("picked");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("picked") << "/srv/picked"
-                                << "/srv/picked" + bksPublicModule::Separator();
-        QTest::newRow("cancelled") << ""
-                                   << "/before";
-    }
-    void browseFillsPathUnlessCancelled()
-    {
-        QFETCH(QString, picked);
-        QFETCH(QString, path);
-        Prompt::SetNextText(picked);
-        frmCPUInfo dlg;
-        dlg.setCPUPath(QStringLiteral("/before"));
-        run(dlg, [&path](frmCPUInfo &d) {
-            control<QPushButton>(d, "cmdBrowse")->click();
-            QCOMPARE(pathBox(d)->text(), path);
-        });
-        QCOMPARE(Prompt::Asked(), QStringList { QStringLiteral("Select a Seti@home Folder..") });
     }
 };
 
