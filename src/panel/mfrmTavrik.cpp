@@ -422,9 +422,7 @@ void mfrmTavrik::onSubWindowActivated(QMdiSubWindow *sub)
 {
     QWidget *w = sub ? sub->widget() : nullptr;
     if (auto *log = qobject_cast<frmMessages *>(w)) {
-        connect(log, &frmMessages::closedByUser, this,
-                [this] { findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(false); },
-                Qt::UniqueConnection);
+        connect(log, &frmMessages::closedByUser, this, &mfrmTavrik::onLogClosedByUser, Qt::UniqueConnection);
         setCpuCommandsEnabled(false);
         findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(true);
         return;
@@ -432,6 +430,11 @@ void mfrmTavrik::onSubWindowActivated(QMdiSubWindow *sub)
     setCpuCommandsEnabled(true);
     if (auto *cpu = qobject_cast<frmSetiControl *>(w))
         onCpuActivated(cpu);
+}
+
+void mfrmTavrik::onLogClosedByUser()
+{
+    findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(false);
 }
 
 void mfrmTavrik::setCpuCommandsEnabled(bool enabled)

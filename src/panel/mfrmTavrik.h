@@ -73,6 +73,7 @@ private:
                      void (mfrmTavrik::*handler)());
     void onSubWindowActivated(QMdiSubWindow *sub);
     void onCpuActivated(frmSetiControl *cpu);
+    void onLogClosedByUser();
     void setCpuCommandsEnabled(bool enabled);
     void preparePopup();
     void fillWindowMenu();

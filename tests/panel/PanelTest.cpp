@@ -1,0 +1,250 @@
+#include "common/TestSupport.h"
+#include "core/Schema.h"
+#include "core/SettingsStore.h"
+#include "core/modTavrik.h"
+#include "dialogs/frmCPUInfo.h"
+#include "log/frmMessages.h"
+#include "monitor/StatusTotals.h"
+#include "monitor/frmSetiControl.h"
+#include "monitor/modDateTime.h"
+#include "panel/mfrmTavrik.h"
+#include "shared/Framework.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+// The panel end to end: real CPU windows over client directories in a temporary folder.
+class PanelTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<IsolatedSettings> m_settings;
+    std::unique_ptr<QTemporaryDir> m_clients;
+
+    QString writeClient(const QString &name, double prog, double cpu, int nwus, int nresults, double totalCpu)
+    {
+        const QString dir = m_clients->filePath(name) + u'/';
+        WriteTextFile(dir + QStringLiteral("State.txt"),
+                      QStringLiteral("ver=3\nprog=%1\ncpu=%2\n").arg(prog).arg(cpu).toUtf8());
+        WriteTextFile(dir + QStringLiteral("User_Info.txt"),
+                      QStringLiteral("id=7\nnwus=%1\nnresults=%2\ntotal_cpu=%3\n").arg(nwus).arg(nresults).arg(totalCpu).toUtf8());
+        return dir;
+    }
+
+    static QString label(mfrmTavrik &w, const char *name)
+    {
+        return w.findChild<QLabel *>(QLatin1String(name))->text();
+    }
+
+    static QAction *item(mfrmTavrik &w, const char *name)
+    {
+        return w.findChild<QAction *>(QLatin1String(name));
+    }
+
+    static QStringList names(const QList<frmSetiControl *> &cpus)
+    {
+        QStringList out;
+        for (auto *c : cpus)
+            out.append(c->CPUName());
+        return out;
+    }
+
+    void storeHandOver(const QStringList &cpuNames, const QStringList &paths)
+    {
+        for (int i = 0; i < cpuNames.size(); ++i) {
+            SettingsStore::save(QString::number(i), Schema::CPUName, cpuNames[i]);
+            SettingsStore::save(cpuNames[i], Schema::CPUPath, paths[i]);
+        }
+        SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, int(cpuNames.size()));
+    }
+
+    // Types into the dialog as a user would (an empty path keeps what is there) and presses Close.
+    static void fillAndClose(frmCPUInfo &dlg, const QString &name, const QString &path)
+    {
+        dlg.findChild<QLineEdit *>(QStringLiteral("tbCPUName"))->setText(name);
+        if (!path.isEmpty())
+            dlg.findChild<QLineEdit *>(QStringLiteral("tbSetiDir"))->setText(path);
+        dlg.findChild<QPushButton *>(QStringLiteral("Command1_0"))->click();
+    }
+
+    static void activate(mfrmTavrik &w, frmSetiControl *cpu)
+    {
+        w.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(cpu->parentWidget()));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_settings = std::make_unique<IsolatedSettings>();
+        m_clients = std::make_unique<QTemporaryDir>();
+        modTavrik::LoadOptions();
+    }
+
+    void cleanup()
+    {
+        frmMessages::unloadInstance();
+        frmCPUInfo::setScript({});
+        m_settings.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void runCloseAndRestart()
+    {
+        const QStringList cpuNames {QStringLiteral("Den/Attic"), QStringLiteral("Laptop"), QStringLiteral("Box, 7")};
+        const QStringList paths {writeClient(QStringLiteral("a"), 0.25, 3600, 10, 8, 100000),
+                                 writeClient(QStringLiteral("b"), 0.5, 60, 12, 11, 200000),
+                                 writeClient(QStringLiteral("c"), 0.75, 1, 3, 2, 50)};
+        storeHandOver(cpuNames, paths);
+        {
+            mfrmTavrik w;
+            w.Load();
+            QCOMPARE(w.windowTitle(), QStringLiteral("Tavrik Panel V.1.0.0"));
+            QCOMPARE(names(w.cpuWindows()), cpuNames);
+            QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+            QVERIFY(frmMessages::exists());
+            QVERIFY(item(w, "mnuWindowMessage")->isChecked());
+
+            w.mnuRefresh_Click();
+            QCOMPARE(label(w, "lblDownloaded"), QStringLiteral("12"));
+            QCOMPARE(label(w, "lblUploaded"), QStringLiteral("11"));
+            QCOMPARE(label(w, "lblTotalTime"), modDateTime::SecondsToText(200000));
+            QCOMPARE(label(w, "lblCurrentTime"), modDateTime::SecondsToText(3661));
+            QVERIFY(item(w, "mnuRefresh")->isEnabled() && item(w, "mnuFileExit")->isEnabled());
+
+            // Refreshing one CPU by hand does not count its time twice.
+            activate(w, w.cpuWindows().at(0));
+            QCOMPARE(w.activeCpu(), w.cpuWindows().at(0));
+            w.mnuCPURefresh_Click();
+            QCOMPARE(label(w, "lblCurrentTime"), modDateTime::SecondsToText(3661));
+
+            // A switch is stored at once.
+            w.mnuCPUAllowUpdates_Click();
+            QVERIFY(!w.cpuWindows().at(0)->AllowUpdates());
+            QVERIFY(!item(w, "mnuCPUAllowUpdates")->isChecked());
+            QCOMPARE(SettingsStore::get(cpuNames[0], Schema::AllowUpdates, QString()), QStringLiteral("False"));
+            QVERIFY(w.close());
+        }
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("3"));
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QStringLiteral("x")), QString());
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(SettingsStore::get(QString::number(i), Schema::CPUName, QString()), cpuNames[i]);
+
+        mfrmTavrik again;
+        again.Load();
+        QCOMPARE(names(again.cpuWindows()), cpuNames);
+        QVERIFY(!again.cpuWindows().at(0)->AllowUpdates());
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()),
+                 QStringLiteral("Den/Attic,Laptop,Box, 7,"));
+        QVERIFY(again.close());
+    }
+
+    void addEditRemoveAreStoredAtOnce()
+    {
+        const QString path = writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10);
+        SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("Den,"));
+        SettingsStore::save(QStringLiteral("Den"), Schema::CPUPath, path);
+        mfrmTavrik w;
+        w.Load();
+        QCOMPARE(names(w.cpuWindows()), QStringList {QStringLiteral("Den")});
+
+        const QString newPath = writeClient(QStringLiteral("n"), 0.1, 10, 1, 1, 10);
+        frmCPUInfo::setScript([&](frmCPUInfo &dlg) { fillAndClose(dlg, QStringLiteral("Attic"), newPath); });
+        w.mnuCPUAdd_Click();
+        QCOMPARE(names(w.cpuWindows()), (QStringList {QStringLiteral("Den"), QStringLiteral("Attic")}));
+        // Without a normal exit the next start still finds both.
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,Attic,"));
+        QVERIFY(SettingsStore::sectionExists(QStringLiteral("Attic")));
+
+        frmSetiControl *attic = w.cpuWindows().at(1);
+        activate(w, attic);
+        frmCPUInfo::setScript([](frmCPUInfo &dlg) { fillAndClose(dlg, QStringLiteral("Loft"), QString()); });
+        w.EditActiveCPU();
+        frmCPUInfo::setScript({});
+        QCOMPARE(attic->CPUName(), QStringLiteral("Loft"));
+        QCOMPARE(attic->windowTitle(), QStringLiteral("Loft"));
+        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Attic")));
+        QCOMPARE(SettingsStore::get(QStringLiteral("Loft"), Schema::CPUPath, QString()), newPath);
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,Loft,"));
+
+        activate(w, attic);
+        w.mnuCPURemove_Click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(names(w.cpuWindows()), QStringList {QStringLiteral("Den")});
+        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Loft")));
+        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("0")));
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,"));
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+        QVERIFY(w.close());
+    }
+
+    void closeDuringCycle()
+    {
+        const QString path = writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10);
+        storeHandOver({QStringLiteral("Den")}, {path});
+        mfrmTavrik w;
+        w.Load();
+        w.show();
+        // Posted now, delivered while the CPU update lets events run.
+        QTimer::singleShot(0, &w, [&w] { QVERIFY(!w.close()); });
+        w.mnuRefresh_Click();
+        QVERIFY(w.isVisible());
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+
+        // A close from the system waits for the cycle and then goes ahead.
+        QTimer::singleShot(0, &w, [&w] { w.closeFromSystem(); });
+        w.mnuRefresh_Click();
+        QTRY_VERIFY(!w.isVisible());
+        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("1"));
+    }
+
+    void messageWindowDisablesCpuCommands()
+    {
+        storeHandOver({QStringLiteral("Den")}, {writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10)});
+        mfrmTavrik w;
+        w.Load();
+        w.show();
+        auto *logFrame = qobject_cast<QMdiSubWindow *>(frmMessages::instance()->parentWidget());
+        QVERIFY(logFrame);
+        w.mdiArea()->setActiveSubWindow(logFrame);
+        for (const char *name : {"mnuCPURemove", "mnuCPUInfo", "mnuPopRefresh", "mnuPopAllowUpdates"})
+            QVERIFY2(!item(w, name)->isEnabled(), name);
+        QVERIFY(item(w, "mnuRefresh")->isEnabled());
+        QVERIFY(!w.activeCpu());
+        w.mnuCPURemove_Click(); // harmless without an active CPU
+        activate(w, w.cpuWindows().at(0));
+        QVERIFY(item(w, "mnuCPURemove")->isEnabled());
+        QVERIFY(w.close());
+    }
+
+    void minimiseShowsTheDisplay_data()
+    {
+        QTest::addColumn<bool>("scroll");
+        QTest::newRow("scroll on") << true;
+        QTest::newRow("scroll off") << false;
+    }
+    void minimiseShowsTheDisplay()
+    {
+        QFETCH(bool, scroll);
+        modTavrik::Scroll = scroll;
+        storeHandOver({QStringLiteral("Den")}, {writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10)});
+        mfrmTavrik w;
+        w.Load();
+        w.show();
+        w.setWindowState(Qt::WindowMinimized);
+        QCOMPARE(bool(w.display()), scroll);
+        w.setWindowState(Qt::WindowNoState);
+        QVERIFY(!w.display());
+        QVERIFY(w.close());
+    }
+};
+
+TAVRIK_TEST(PanelTest)
+#include "PanelTest.moc"
