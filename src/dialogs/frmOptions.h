@@ -10,7 +10,15 @@ public:
     explicit frmOptions(QWidget *parent = nullptr);
     ~frmOptions() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void Form_Load();
+    void Command1_Click(int index); // 0 Close, 1 Cancel
+    void Command2_Click(); // Browse
+    void Command3_Click(); // Test Alarm
+
     class Private;
     Private *d;
 };

@@ -13,6 +13,9 @@ public:
     void setEnableTimer(bool bEnableTimer); // before Load
     void Load();
 
+private Q_SLOTS:
+    void Timer1_Timer();
+
 private:
     class Private;
     Private *d;
