@@ -7,6 +7,7 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,111 +35,95 @@ QString notAFileDetail(const QString &path)
 
 } // namespace
 
-// The folder the files are looked up in, with the case-insensitive fallback and the test that
-// tells a missing file from a missing folder. The folder is listed at most once per reading.
+#ifdef Q_OS_UNIX
+
+// The folder of the three files. Names are tried exactly as written first; only when "State.txt"
+// or "User_Info.txt" is not there is the folder listed (once), to find the files under another
+// letter case. A client that writes those two under their usual names writes "wtemp.txt" as usual
+// too, so a download file is only looked for under another case once the folder is listed.
 class ClientReader::Directory
 {
 public:
     explicit Directory(const QString &dir)
-        : m_dir(dir)
     {
-        const qsizetype cut = dir.lastIndexOf(u'/');
-#ifndef Q_OS_UNIX
-        const qsizetype cut2 = dir.lastIndexOf(u'\\');
-        m_folder = dir.left(qMax(cut, cut2) + 1);
-#else
-        m_folder = dir.left(cut + 1);
-#endif
-        m_prefix = dir.mid(m_folder.size());
+        const qsizetype cut = dir.lastIndexOf(u'/') + 1;
+        m_folder = QFile::encodeName(dir.left(cut));
+        const QByteArray prefix = QFile::encodeName(dir.mid(cut));
+        static const QByteArray names[] = {QFile::encodeName(StateFile), QFile::encodeName(UserFile),
+                                           QFile::encodeName(WtempFile)};
+        for (int i = 0; i < 3; ++i)
+            m_names[i].wanted = prefix + names[i];
     }
 
-    QString path(const QString &name) const { return m_dir + name; }
+    QByteArray path(int i) const { return m_folder + m_names[i].wanted; }
 
-    // The entry that stands for dir + name when the exact name is not there: the only name in the
-    // folder equal to it apart from letter case. Empty when there is none.
-    QString caseMatch(const QString &name)
+    // The entry that stands for the i-th name when its exact name is not there; empty when none.
+    QByteArray otherCase(int i)
     {
-        if (!m_listed) {
-            m_listed = true;
-            m_entries = list();
-        }
-        const QString wanted = m_prefix + name;
-        for (const QString &entry : std::as_const(m_entries)) {
-            if (entry != wanted && entry.compare(wanted, Qt::CaseInsensitive) == 0)
-                return m_folder + entry;
-        }
-        return QString();
+        list();
+        return m_names[i].other.isEmpty() ? QByteArray() : m_folder + m_names[i].other;
     }
+
+    bool listed() const { return m_listed; }
+    void fileOpened() { m_exists = true; }
 
     // The code of a file that is not there: 53 in a folder that exists, otherwise what the folder's
     // own failure maps to (76 when it or its machine cannot be reached).
     int missingCode()
     {
-        if (m_missingCode < 0)
-            m_missingCode = probeFolder();
-        return m_missingCode;
+        if (m_exists)
+            return Failure::FileNotFound;
+        list();
+        if (m_listed || m_listError == EACCES || m_listError == EPERM)
+            return Failure::FileNotFound;
+        return Failure::FromErrno(m_listError, false);
     }
 
 private:
-#ifdef Q_OS_UNIX
-    QStringList list() const
+    void list()
     {
-        QStringList out;
-        DIR *d = ::opendir(m_folder.isEmpty() ? "." : QFile::encodeName(m_folder).constData());
-        if (!d)
-            return out;
-        while (const dirent *e = ::readdir(d))
-            out.append(QFile::decodeName(e->d_name));
+        if (m_listed || m_listError)
+            return;
+        DIR *d = ::opendir(m_folder.isEmpty() ? "." : m_folder.constData());
+        if (!d) {
+            m_listError = errno ? errno : EIO;
+            return;
+        }
+        while (const dirent *e = ::readdir(d)) {
+            for (Name &n : m_names) {
+                if (n.other.isEmpty() && qstricmp(e->d_name, n.wanted.constData()) == 0 && n.wanted != e->d_name)
+                    n.other = e->d_name;
+            }
+        }
         ::closedir(d);
-        return out;
+        m_listed = true;
+        m_exists = true;
     }
 
-    int probeFolder() const
-    {
-        struct stat st;
-        if (::stat(m_folder.isEmpty() ? "." : QFile::encodeName(m_folder).constData(), &st) != 0)
-            return Failure::FromErrno(errno, false);
-        return S_ISDIR(st.st_mode) ? int(Failure::FileNotFound) : Failure::FromErrno(ENOTDIR, false);
-    }
-#else
-    QStringList list() const
-    {
-        return QDir(m_folder.isEmpty() ? QStringLiteral(".") : m_folder)
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
-    }
-
-    int probeFolder() const
-    {
-        const QFileInfo info(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
-        if (!info.exists())
-            return Failure::PathNotFound;
-        return info.isDir() ? int(Failure::FileNotFound) : int(Failure::BadFileName);
-    }
-#endif
-
-    QString m_dir;
-    QString m_folder; // up to and including the last separator of m_dir
-    QString m_prefix; // what m_dir adds to m_folder (empty when it ends with a separator)
-    QStringList m_entries;
+    struct Name {
+        QByteArray wanted; // what the path adds to the folder: its last part, then the file name
+        QByteArray other; // an entry equal to it apart from letter case
+    };
+    QByteArray m_folder; // up to and including the last separator
+    Name m_names[3]; // State.txt, User_Info.txt, wtemp.txt
     bool m_listed = false;
-    int m_missingCode = -1;
+    bool m_exists = false; // the folder is known to exist
+    int m_listError = 0;
 };
-
-#ifdef Q_OS_UNIX
 
 namespace {
 
 // Opens for reading only; a FIFO or device must not block the reader.
-int openForReading(const QString &path)
+int openForReading(const QByteArray &path)
 {
     int fd;
     do {
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
 
-ClientFile readOpen(int fd, const QString &path)
+ClientFile readOpen(int fd, const QByteArray &path)
 {
     ClientFile out;
     struct stat st;
@@ -146,19 +131,14 @@ ClientFile readOpen(int fd, const QString &path)
         out.error = Failure::FromErrno(errno, true);
         return out;
     }
-    if (S_ISDIR(st.st_mode)) {
-        out.error = Failure::FromErrno(EISDIR, true);
-        out.detail = notAFileDetail(path);
-        return out;
-    }
     if (!S_ISREG(st.st_mode)) {
-        out.error = Failure::AccessError;
-        out.detail = notAFileDetail(path);
+        out.error = S_ISDIR(st.st_mode) ? Failure::FromErrno(EISDIR, true) : int(Failure::AccessError);
+        out.detail = notAFileDetail(QFile::decodeName(path));
         return out;
     }
     if (st.st_size > ClientReader::MaxFileSize) {
         out.error = Failure::FileTooLarge;
-        out.detail = tooLargeDetail(path);
+        out.detail = tooLargeDetail(QFile::decodeName(path));
         return out;
     }
     // The size is only a hint: the client may be writing the file right now.
@@ -168,21 +148,22 @@ ClientFile readOpen(int fd, const QString &path)
         if (got == bytes.size()) {
             if (got > ClientReader::MaxFileSize) {
                 out.error = Failure::FileTooLarge;
-                out.detail = tooLargeDetail(path);
+                out.detail = tooLargeDetail(QFile::decodeName(path));
                 return out;
             }
             bytes.resize(qMin<qsizetype>(bytes.size() * 2, ClientReader::MaxFileSize + 1));
         }
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
+        const qsizetype wanted = bytes.size() - got;
+        const ssize_t n = ::read(fd, bytes.data() + got, size_t(wanted));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             out.error = Failure::FromErrno(errno, true);
             return out;
         }
-        if (n == 0)
-            break;
         got += n;
+        if (n < wanted) // a plain file reads short only at its end
+            break;
     }
     out.text = QString::fromLatin1(bytes.constData(), got);
     return out;
@@ -190,24 +171,22 @@ ClientFile readOpen(int fd, const QString &path)
 
 } // namespace
 
-ClientFile ClientReader::readText(Directory &dir, const QString &name)
+ClientFile ClientReader::readText(Directory &dir, int index)
 {
-    QString path = dir.path(name);
+    QByteArray path = dir.path(index);
     int fd = openForReading(path);
     if (fd < 0 && errno == ENOENT) {
-        const QString other = dir.caseMatch(name);
-        if (!other.isEmpty()) {
-            path = other;
-            fd = openForReading(path);
-        } else {
+        path = dir.otherCase(index);
+        fd = path.isEmpty() ? -1 : openForReading(path);
+        if (path.isEmpty())
             errno = ENOENT;
-        }
     }
     if (fd < 0) {
         ClientFile out;
         out.error = errno == ENOENT ? dir.missingCode() : Failure::FromErrno(errno, true);
         return out;
     }
+    dir.fileOpened();
     ClientFile out = readOpen(fd, path);
     ::close(fd);
     return out;
@@ -217,22 +196,21 @@ ClientSnapshot ClientReader::Read(const QString &dirPath)
 {
     Directory dir(dirPath);
     ClientSnapshot snap;
-    snap.state = readText(dir, StateFile);
-    snap.user = readText(dir, UserFile);
+    snap.state = readText(dir, 0);
+    snap.user = readText(dir, 1);
 
     struct stat st;
-    int rc = ::stat(QFile::encodeName(dir.path(WtempFile)).constData(), &st);
-    if (rc != 0 && errno == ENOENT) {
-        const QString other = dir.caseMatch(WtempFile);
-        if (!other.isEmpty())
-            rc = ::stat(QFile::encodeName(other).constData(), &st);
-        else
+    int rc = ::stat(dir.path(2).constData(), &st);
+    if (rc != 0 && errno == ENOENT && dir.listed()) {
+        const QByteArray other = dir.otherCase(2);
+        rc = other.isEmpty() ? -1 : ::stat(other.constData(), &st);
+        if (other.isEmpty())
             errno = ENOENT;
     }
     if (rc != 0)
         snap.wtempError = errno == ENOENT ? dir.missingCode() : Failure::FromErrno(errno, true);
     else if (S_ISDIR(st.st_mode))
-        snap.wtempError = dir.missingCode(); // a folder of that name is no download
+        snap.wtempError = Failure::FileNotFound; // a folder of that name is no download
     else
         snap.wtempLength = st.st_size;
     return snap;
@@ -240,23 +218,64 @@ ClientSnapshot ClientReader::Read(const QString &dirPath)
 
 #else // not Q_OS_UNIX
 
-ClientFile ClientReader::readText(Directory &dir, const QString &name)
+class ClientReader::Directory
+{
+public:
+    explicit Directory(const QString &dir)
+    {
+        const qsizetype cut = qMax(dir.lastIndexOf(u'/'), dir.lastIndexOf(u'\\')) + 1;
+        m_folder = dir.left(cut);
+        const QString prefix = dir.mid(cut);
+        for (const QString &name : {StateFile, UserFile, WtempFile})
+            m_wanted.append(prefix + name);
+    }
+
+    bool unreachable() const { return false; }
+
+    QString path(int i)
+    {
+        const QString exact = m_folder + m_wanted[i];
+        if (QFileInfo::exists(exact))
+            return exact;
+        if (!m_listed) {
+            m_listed = true;
+            m_entries = QDir(m_folder.isEmpty() ? QStringLiteral(".") : m_folder)
+                            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        }
+        for (const QString &entry : std::as_const(m_entries))
+            if (entry.compare(m_wanted[i], Qt::CaseInsensitive) == 0)
+                return m_folder + entry;
+        return QString();
+    }
+
+    QString displayPath(int i) const { return m_folder + m_wanted[i]; }
+
+    int missingCode() const
+    {
+        const QFileInfo info(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
+        if (!info.exists())
+            return Failure::PathNotFound;
+        return info.isDir() ? int(Failure::FileNotFound) : int(Failure::BadFileName);
+    }
+
+private:
+    QString m_folder;
+    QStringList m_wanted;
+    QStringList m_entries;
+    bool m_listed = false;
+};
+
+ClientFile ClientReader::readText(Directory &dir, int index)
 {
     ClientFile out;
-    QString path = dir.path(name);
-    QFileInfo info(path);
-    if (!info.exists()) {
-        const QString other = dir.caseMatch(name);
-        if (other.isEmpty()) {
-            out.error = dir.missingCode();
-            return out;
-        }
-        path = other;
-        info = QFileInfo(path);
+    const QString path = dir.path(index);
+    if (path.isEmpty()) {
+        out.error = dir.missingCode();
+        return out;
     }
-    if (info.isDir()) {
-        out.error = Failure::BadFileName;
-        out.detail = notAFileDetail(path);
+    if (QFileInfo(path).isDir()) {
+        out.error = Failure::AccessError;
+        out.detail = notAFileDetail(dir.displayPath(index));
         return out;
     }
     QFile f(path);
@@ -268,7 +287,7 @@ ClientFile ClientReader::readText(Directory &dir, const QString &name)
     const QByteArray bytes = f.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize) {
         out.error = Failure::FileTooLarge;
-        out.detail = tooLargeDetail(path);
+        out.detail = tooLargeDetail(dir.displayPath(index));
         return out;
     }
     out.text = QString::fromLatin1(bytes);
@@ -279,16 +298,12 @@ ClientSnapshot ClientReader::Read(const QString &dirPath)
 {
     Directory dir(dirPath);
     ClientSnapshot snap;
-    snap.state = readText(dir, StateFile);
-    snap.user = readText(dir, UserFile);
-    QFileInfo info(dir.path(WtempFile));
-    if (!info.exists()) {
-        const QString other = dir.caseMatch(WtempFile);
-        if (!other.isEmpty())
-            info = QFileInfo(other);
-    }
-    if (!info.exists() || info.isDir())
-        snap.wtempError = dir.missingCode();
+    snap.state = readText(dir, 0);
+    snap.user = readText(dir, 1);
+    const QString wtemp = dir.path(2);
+    const QFileInfo info(wtemp);
+    if (wtemp.isEmpty() || !info.exists() || info.isDir())
+        snap.wtempError = wtemp.isEmpty() ? dir.missingCode() : int(Failure::FileNotFound);
     else
         snap.wtempLength = info.size();
     return snap;

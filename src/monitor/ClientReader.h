@@ -34,5 +34,5 @@ public:
 
 private:
     class Directory;
-    static ClientFile readText(Directory &dir, const QString &name);
+    static ClientFile readText(Directory &dir, int index);
 };

@@ -4,8 +4,10 @@
 #include "core/Failure.h"
 #include "monitor/StatusTotals.h"
 #include "monitor/modDateTime.h"
+#include "shared/Clock.h"
 
 #include <QLocale>
+#include <QStringBuilder>
 
 #include <cfloat>
 #include <cmath>
@@ -13,6 +15,28 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
+
+// Where key (upper-case ASCII) first stands in text in any letter case, as a search of the
+// upper-cased text would find it.
+qsizetype indexOfKey(QStringView text, QLatin1String key)
+{
+    const qsizetype m = key.size();
+    for (qsizetype i = 0, last = text.size() - m; i <= last; ++i) {
+        qsizetype j = 0;
+        for (; j < m; ++j) {
+            char16_t c = text[i + j].unicode();
+            if (c >= u'a' && c <= u'z')
+                c = char16_t(c - 32);
+            else if (c >= 0x80)
+                c = QChar::toUpper(c);
+            if (c != char16_t(key[j].unicode()))
+                break;
+        }
+        if (j == m)
+            return i;
+    }
+    return -1;
+}
 
 struct Fault {
     int code = 0;
@@ -33,7 +57,8 @@ public:
     void run()
     {
         r.fields = in.fields;
-        log(CrLf + QStringLiteral("Starting Update of ") + in.name);
+        r.log.reserve(8);
+        log(CrLf % QLatin1String("Starting Update of ") % in.name);
         if (const std::optional<Fault> f = steps())
             failed(*f);
     }
@@ -41,15 +66,15 @@ public:
 private:
     std::optional<Fault> steps()
     {
-        log(QStringLiteral("Reading file ") + in.path + ClientReader::StateFile);
+        log(QLatin1String("Reading file ") % in.path % ClientReader::StateFile);
         if (in.files.state.error)
             return Fault{in.files.state.error, in.files.state.detail};
-        const QString state = in.files.state.text.toUpper();
+        const QString &state = in.files.state.text;
 
-        log(QStringLiteral("Reading file ") + in.path + ClientReader::UserFile);
+        log(QLatin1String("Reading file ") % in.path % ClientReader::UserFile);
         if (in.files.user.error)
             return Fault{in.files.user.error, in.files.user.detail};
-        const QString user = in.files.user.text.toUpper();
+        const QString &user = in.files.user.text;
 
         QString prog, cpu;
         if (auto f = locate(state, QLatin1String("PROG="), ClientReader::StateFile, &prog))
@@ -108,11 +133,12 @@ private:
             return f;
         if (auto f = locate(user, QLatin1String("NRESULTS="), ClientReader::UserFile, &up))
             return f;
-        r.packageDownText = withoutLineEnd(down);
-        r.packageUpText = withoutLineEnd(up);
-        r.packageText = Conv::DoubleText(Conv::Val(*r.packageUpText) + 1);
+        r.packageDownText = withoutLineEnd(down).toUpper();
+        r.packageUpText = withoutLineEnd(up).toUpper();
+        const double upCount = Conv::Val(*r.packageUpText);
+        r.packageText = Conv::DoubleText(upCount + 1);
 
-        if (StatusTotals::Leads(in.shownDownloaded, in.shownUploaded, *r.packageDownText, *r.packageUpText)) {
+        if (StatusTotals::Leads(in.shownDownloaded, in.shownUploaded, Conv::Val(*r.packageDownText), upCount)) {
             QString total;
             if (auto f = locate(user, QLatin1String("TOTAL_CPU="), ClientReader::UserFile, &total))
                 return f;
@@ -124,7 +150,7 @@ private:
             r.totalTimeText = modDateTime::SecondsToText(totalSeconds);
         }
 
-        log(in.name + QStringLiteral(" updated successfully at: ") + in.date + CrLf);
+        log(in.name % QLatin1String(" updated successfully at: ") % in.date % CrLf);
         return std::nullopt;
     }
 
@@ -133,7 +159,7 @@ private:
     // text with no line feed there (empty, or cut short while being written) fails as before.
     std::optional<Fault> locate(const QString &text, QLatin1String key, const QString &file, QString *value) const
     {
-        const qsizetype at = text.indexOf(key);
+        const qsizetype at = indexOfKey(text, key);
         const qsizetype start = at < 0 ? key.size() - 1 : at + key.size();
         const qsizetype end = text.indexOf(u'\n', start);
         if (at < 0 && end >= 0) {
@@ -279,4 +305,19 @@ QString StatsInterpreter::PercentText(float value)
     QLocale locale = QLocale::system();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     return locale.toString(double(value), 'g', 7) + u'%';
+}
+
+UpdateClock UpdateClock::Now()
+{
+    static QDate day;
+    static int second = -1;
+    static QString text;
+    const QDateTime now = Clock::Now();
+    const int ms = now.time().msecsSinceStartOfDay();
+    if (ms / 1000 != second || now.date() != day) {
+        text = Clock::GeneralDate();
+        second = ms / 1000;
+        day = now.date();
+    }
+    return {ms / 1000.0, text};
 }

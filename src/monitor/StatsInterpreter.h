@@ -16,6 +16,14 @@ struct MonitorFields {
     float barValue = 0; // ProgressBar1's value, 0 to 100
 };
 
+// The moment of one update: seconds since local midnight and the date text shown in the log.
+// User-interface thread only: the text is formatted once per second, however many CPUs read then.
+struct UpdateClock {
+    double seconds = 0;
+    QString date;
+    static UpdateClock Now();
+};
+
 // Everything one update looks at.
 struct UpdateInput {
     QString name; // CPUName
@@ -25,8 +33,8 @@ struct UpdateInput {
     qint16 alarmInterval = 5; // minutes
     double clock = 0; // seconds since local midnight
     QString date; // the current date and time as shown to the user
-    QString shownDownloaded = QStringLiteral("0"); // the status bar's account figures
-    QString shownUploaded = QStringLiteral("0");
+    double shownDownloaded = 0; // the status bar's account counts (leading numbers of its texts)
+    double shownUploaded = 0;
 };
 
 // Everything one update changes. Unset members leave the window as it is.

@@ -36,11 +36,13 @@ QString StatusTotals::currentTimeText() const
 
 void StatusTotals::setDownloaded(const QString &text)
 {
+    m_downloadedCount = Conv::Val(text);
     setText(m_downloaded, text);
 }
 
 void StatusTotals::setUploaded(const QString &text)
 {
+    m_uploadedCount = Conv::Val(text);
     setText(m_uploaded, text);
 }
 
@@ -52,7 +54,12 @@ void StatusTotals::setTotalTimeText(const QString &text)
 bool StatusTotals::Leads(const QString &shownDownloaded, const QString &shownUploaded, const QString &downloaded,
                          const QString &uploaded)
 {
-    return Conv::Val(shownDownloaded) < Conv::Val(downloaded) || Conv::Val(shownUploaded) < Conv::Val(uploaded);
+    return Leads(Conv::Val(shownDownloaded), Conv::Val(shownUploaded), Conv::Val(downloaded), Conv::Val(uploaded));
+}
+
+bool StatusTotals::Leads(double shownDownloaded, double shownUploaded, double downloaded, double uploaded)
+{
+    return shownDownloaded < downloaded || shownUploaded < uploaded;
 }
 
 void StatusTotals::setText(QString &field, const QString &text)

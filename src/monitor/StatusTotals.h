@@ -34,6 +34,10 @@ public:
     // download count or its result count (leading numbers) is higher.
     static bool Leads(const QString &shownDownloaded, const QString &shownUploaded, const QString &downloaded,
                       const QString &uploaded);
+    static bool Leads(double shownDownloaded, double shownUploaded, double downloaded, double uploaded);
+    // The leading numbers of downloaded() and uploaded().
+    double downloadedCount() const { return m_downloadedCount; }
+    double uploadedCount() const { return m_uploadedCount; }
 
 Q_SIGNALS:
     void changed();
@@ -47,4 +51,6 @@ private:
     QString m_downloaded = QStringLiteral("0");
     QString m_uploaded = QStringLiteral("0");
     QString m_totalTime = QStringLiteral("0");
+    double m_downloadedCount = 0;
+    double m_uploadedCount = 0;
 };

@@ -8,7 +8,6 @@
 #include "monitor/ClientReader.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/StatusTotals.h"
-#include "shared/Clock.h"
 #include "shared/Framework.h"
 #include "shared/bksPublicModule.h"
 
@@ -314,10 +313,11 @@ void frmSetiControl::GetSetiStats()
         in.files = ClientReader::Read(d->path);
         in.fields = d->fields;
         in.alarmInterval = modTavrik::AlarmInterval;
-        in.clock = Clock::SecondsSinceMidnight();
-        in.date = Clock::GeneralDate();
-        in.shownDownloaded = d->totals.downloaded();
-        in.shownUploaded = d->totals.uploaded();
+        const UpdateClock now = UpdateClock::Now();
+        in.clock = now.seconds;
+        in.date = now.date;
+        in.shownDownloaded = d->totals.downloadedCount();
+        in.shownUploaded = d->totals.uploadedCount();
         apply(StatsInterpreter::Run(in));
     }
     QApplication::restoreOverrideCursor();

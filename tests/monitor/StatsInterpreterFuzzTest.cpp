@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "core/Conv.h"
 #include "core/Failure.h"
 #include "monitor/StatsInterpreter.h"
 
@@ -44,8 +45,8 @@ public:
         in.fields.label3Red = pick(2) == 0;
         in.alarmInterval = qint16(m_rng());
         in.clock = pick(8) == 0 ? anyDouble() : double(m_rng() % 8640000) / 100.0;
-        in.shownDownloaded = value();
-        in.shownUploaded = value();
+        in.shownDownloaded = Conv::Val(value());
+        in.shownUploaded = Conv::Val(value());
         return in;
     }
 

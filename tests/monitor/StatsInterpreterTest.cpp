@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "core/Conv.h"
 #include "core/Failure.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/modDateTime.h"
@@ -406,8 +407,8 @@ private Q_SLOTS:
         QFETCH(QString, shownDown);
         QFETCH(QString, shownUp);
         UpdateInput in = input(snapshot(file(QStringLiteral("prog=0.5\ncpu=60\n")), file(user)));
-        in.shownDownloaded = shownDown;
-        in.shownUploaded = shownUp;
+        in.shownDownloaded = Conv::Val(shownDown);
+        in.shownUploaded = Conv::Val(shownUp);
         const UpdateResult r = StatsInterpreter::Run(in);
         QCOMPARE(r.failure, 0);
         QTEST(r.packageDownText.value(), "down");
