@@ -104,7 +104,7 @@ public:
     int py(int twips) const { return Framework::TwipsToPixelsY(twips, q); }
 
     frmDisplay *q;
-    DisplayTicker ticker{ViewsOfLoadedWindows};
+    DisplayTicker ticker { ViewsOfLoadedWindows };
     QLabel *titleStrip = nullptr;
     QLabel *lblPercent = nullptr;
     QLabel *lblCPUName = nullptr;
@@ -153,7 +153,7 @@ void frmDisplay::Private::build()
     QPalette pal = q->palette();
     const QColor back = app.color(QPalette::Active, QPalette::Highlight);
     const QColor text = app.color(QPalette::Active, QPalette::HighlightedText);
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
         pal.setColor(group, QPalette::Window, back);
         pal.setColor(group, QPalette::WindowText, text);
     }
@@ -164,7 +164,7 @@ void frmDisplay::Private::build()
     titleStrip->setObjectName(QStringLiteral("titleStrip"));
     titleStrip->setAutoFillBackground(true);
     QPalette stripPal = pal;
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled })
         stripPal.setColor(group, QPalette::Window, back.darker(160));
     titleStrip->setPalette(stripPal);
     QFont bold = titleStrip->font();
@@ -178,7 +178,7 @@ void frmDisplay::Private::build()
     lblPercent->setObjectName(QStringLiteral("lblPercent"));
     lblCPUName = new QLabel(q);
     lblCPUName->setObjectName(QStringLiteral("lblCPUName"));
-    for (QLabel *l : {lblPercent, lblCPUName})
+    for (QLabel *l : { lblPercent, lblCPUName })
         l->setAlignment(Qt::AlignCenter);
 
     Timer1 = new QTimer(q);
@@ -214,8 +214,8 @@ void frmDisplay::Private::build()
     connect(mnuPopRefreshInterval, &QAction::triggered, this, [this] { changeInterval(); });
     connect(mnuPopClose, &QAction::triggered, q, &frmDisplay::Unload);
 
-    for (QWidget *w : {static_cast<QWidget *>(q), static_cast<QWidget *>(titleStrip),
-                       static_cast<QWidget *>(lblPercent), static_cast<QWidget *>(lblCPUName)})
+    for (QWidget *w : { static_cast<QWidget *>(q), static_cast<QWidget *>(titleStrip),
+             static_cast<QWidget *>(lblPercent), static_cast<QWidget *>(lblCPUName) })
         w->installEventFilter(this);
 
     q->setMinimumSize(px(MinWidth), py(MinHeight));
@@ -234,8 +234,7 @@ void frmDisplay::Private::layoutLabels()
     const int top = titleStrip->isVisibleTo(q) ? py(TitleHeight) : 0;
     titleStrip->setGeometry(0, 0, q->width(), top);
     lblPercent->setGeometry(px(PercentLeft), top + py(LabelTop), px(PercentWidth), py(LabelHeight));
-    lblCPUName->setGeometry(px(NameLeft), top + py(LabelTop), qMax(0, q->width() - px(NameLeft)),
-                            py(LabelHeight));
+    lblCPUName->setGeometry(px(NameLeft), top + py(LabelTop), qMax(0, q->width() - px(NameLeft)), py(LabelHeight));
 }
 
 void frmDisplay::Private::setMovingMode(bool on)
@@ -265,8 +264,9 @@ void frmDisplay::Private::askUnload()
 
 void frmDisplay::Private::changeInterval()
 {
-    const QString reply = Prompt::InputBox(q, QStringLiteral("Enter a value between 0 - 30000 seconds (default is 5 seconds)"),
-                                           QStringLiteral("Scroll Update Interval..."), QStringLiteral("5"));
+    const QString reply
+        = Prompt::InputBox(q, QStringLiteral("Enter a value between 0 - 30000 seconds (default is 5 seconds)"),
+            QStringLiteral("Scroll Update Interval..."), QStringLiteral("5"));
     if (const auto v = ScrollIntervalFromReply(reply))
         modTavrik::ScrollInterval = *v;
 }

@@ -1,5 +1,5 @@
-#include "common/TestSupport.h"
 #include "display/DisplayTicker.h"
+#include "common/TestSupport.h"
 
 #include <QTest>
 
@@ -9,7 +9,7 @@ static QList<WindowView> views(const QStringList &texts)
     QList<WindowView> out;
     for (const QString &t : texts) {
         const QStringList f = t.split(u'|');
-        WindowView v{f.value(0), {}, {}, f.value(3)};
+        WindowView v { f.value(0), {}, {}, f.value(3) };
         if (f.value(1) != u"~")
             v.putOnDisplay = f.value(1) == u"1";
         if (f.value(2) != u"~")
@@ -19,7 +19,7 @@ static QList<WindowView> views(const QStringList &texts)
     return out;
 }
 
-static const QStringList TwoOnOneOff{"|~|~|Panel", "-1|1|12.5%|Alpha", "-1|0|40%|Beta", "-1|1|77%|Gamma"};
+static const QStringList TwoOnOneOff { "|~|~|Panel", "-1|1|12.5%|Alpha", "-1|0|40%|Beta", "-1|1|77%|Gamma" };
 
 class DisplayTickerTest : public QObject
 {
@@ -34,19 +34,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown"); // the name after each tick, "-" when the tick changes nothing
         QTest::addColumn<QString>("percent"); // at the end
 
-        QTest::newRow("every tick, never the one off display") << TwoOnOneOff << 0 << "Alpha Gamma Alpha" << "12.5%";
-        QTest::newRow("every sixth tick") << TwoOnOneOff << 5 << "- - - - - Alpha - - - - - Gamma" << "77%";
-        QTest::newRow("none qualifying")
-            << QStringList{"|1|1%|Untagged", "-1|0|2%|Off", "0|1|3%|Zero", "1|1|4%|Positive"} << 0 << "- - -" << "";
+        QTest::newRow("every tick, never the one off display") << TwoOnOneOff << 0 << "Alpha Gamma Alpha"
+                                                               << "12.5%";
+        QTest::newRow("every sixth tick") << TwoOnOneOff << 5 << "- - - - - Alpha - - - - - Gamma"
+                                          << "77%";
+        QTest::newRow("none qualifying") << QStringList { "|1|1%|Untagged", "-1|0|2%|Off", "0|1|3%|Zero",
+            "1|1|4%|Positive" } << 0 << "- - -"
+                                         << "";
         QTest::newRow("leading number of the tag")
-            << QStringList{"-0.5|1|1%|Half", "-1abc|1|2%|Text", " -2 |1|3%|Blanks"} << 0 << "Text Blanks Text" << "2%";
-        QTest::newRow("missing members")
-            << QStringList{"-1|~|9%|NoFlag", "-1|1|33%|Reads", "-1|1|~|Fails"} << 0 << "Reads Fails Reads" << "33%";
+            << QStringList { "-0.5|1|1%|Half", "-1abc|1|2%|Text", " -2 |1|3%|Blanks" } << 0 << "Text Blanks Text"
+            << "2%";
+        QTest::newRow("missing members") << QStringList { "-1|~|9%|NoFlag", "-1|1|33%|Reads", "-1|1|~|Fails" } << 0
+                                         << "Reads Fails Reads"
+                                         << "33%";
         // Nothing from position 500 on is shown; a search starting there runs out and the next starts at 0.
-        for (int at : {499, 500}) {
+        for (int at : { 499, 500 }) {
             QStringList many(501, QStringLiteral("|~|~|Other"));
             many[at] = QStringLiteral("-1|1|1%|Far");
-            QTest::addRow("qualifier at %d", at) << many << 0 << (at < 500 ? "Far - Far" : "- - -") << (at < 500 ? "1%" : "");
+            QTest::addRow("qualifier at %d", at)
+                << many << 0 << (at < 500 ? "Far - Far" : "- - -") << (at < 500 ? "1%" : "");
         }
     }
 
@@ -90,7 +96,7 @@ private Q_SLOTS:
         QVERIFY(ticker.Tick(5));
         // A plain tick inside the running one returns at once; Update Now runs all the same and
         // takes Alpha, so the outer search goes on to Gamma.
-        QCOMPARE(nested, QList<bool>({true, false, true}));
+        QCOMPARE(nested, QList<bool>({ true, false, true }));
         QCOMPARE(ticker.shownName(), QStringLiteral("Gamma"));
         for (int i = 0; i < 5; ++i)
             QVERIFY(!ticker.Tick(5));
@@ -103,9 +109,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<int>("expected"); // -1: unchanged
-        const QList<std::pair<const char *, int>> rows{{"-1", 5},  {"30001", 5}, {"1e9", 5},  {"30000", 30000},
-                                                        {"0", 0},   {"2.5", 2},   {"3.5", 4},  {" 12 sec", 12},
-                                                        {"abc", 0}, {"", -1},     {"   ", -1}};
+        const QList<std::pair<const char *, int>> rows { { "-1", 5 }, { "30001", 5 }, { "1e9", 5 }, { "30000", 30000 },
+            { "0", 0 }, { "2.5", 2 }, { "3.5", 4 }, { " 12 sec", 12 }, { "abc", 0 }, { "", -1 }, { "   ", -1 } };
         for (const auto &[reply, expected] : rows)
             QTest::addRow("'%s'", reply) << QString::fromLatin1(reply) << expected;
     }
