@@ -3,10 +3,16 @@
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-multimedia-dev libgl-dev "$@")
+packages=(cmake g++ make qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core "$@")
+
+if ! command -v dpkg-query >/dev/null; then
+  echo "deps: not a Debian system; make sure these (or their equivalents) are installed: ${packages[*]}" >&2
+  exit 0
+fi
+
 missing=()
 for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -7,10 +7,27 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/run QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-"$bin" & pid=$!
-sleep 4
-kill -TERM "$pid"
+"$bin" >"$tmp/out.log" 2>&1 & pid=$!
+
+fail() { echo "smoke: $*" >&2; cat "$tmp/out.log" >&2; exit 1; }
+
+# Running means: the single-instance lock is taken; then give the first update cycle time to run.
+for _ in $(seq 1 100); do
+  [ -e "$XDG_RUNTIME_DIR/tavrik.lock" ] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.2
+done
+[ -e "$XDG_RUNTIME_DIR/tavrik.lock" ] || { kill -KILL "$pid" 2>/dev/null || true; fail "tavrik did not start"; }
+sleep 3
+
+# A second copy must end at once, without touching anything.
+second=0; timeout 20 "$bin" >>"$tmp/out.log" 2>&1 || second=$?
+[ "$second" -eq 0 ] || fail "a second copy ended with $second"
+
+kill -TERM "$pid" 2>/dev/null || fail "tavrik ended before it was asked to"
 rc=0; wait "$pid" || rc=$?
-[ "$rc" -eq 0 ] || { echo "tavrik ended with $rc" >&2; exit 1; }
-grep -q '^TotalCPUs=1' "$XDG_CONFIG_HOME/Brakmere/Tavrik.conf" || { echo "settings not saved" >&2; cat "$XDG_CONFIG_HOME/Brakmere/Tavrik.conf" >&2; exit 1; }
-echo "smoke: started, ended on SIGTERM, settings saved"
+[ "$rc" -eq 0 ] || fail "tavrik ended with $rc"
+conf=$XDG_CONFIG_HOME/Brakmere/Tavrik.conf
+grep -q '^TotalCPUs=1' "$conf" 2>/dev/null || { cat "$conf" >&2 2>/dev/null || true; fail "settings not saved"; }
+[ ! -e "$XDG_RUNTIME_DIR/tavrik.lock" ] || fail "the lock file was left behind"
+echo "smoke: started, refused a second copy, ended on SIGTERM, settings saved"

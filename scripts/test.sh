@@ -1,26 +1,38 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: a normal build with warnings as errors, then a
 # build with AddressSanitizer and UndefinedBehaviorSanitizer, which fails on any report.
+# TAVRIK_BUILD_PREFIX names the build directories (default "build": build-test, build-asan).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh xvfb xauth
+prefix=${TAVRIK_BUILD_PREFIX:-build}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 export CTEST_OUTPUT_ON_FAILURE=1
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+start=$SECONDS
+phase() { echo; echo "== $* ($((SECONDS - start)) s so far)"; }
 
-echo "== Build and test (warnings are errors)"
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_WERROR=ON >/dev/null
-cmake --build build-test -j"$jobs"
-ctest --test-dir build-test -j"$jobs" --timeout 300
+phase "Build and test (warnings are errors)"
+cmake -S . -B "$prefix-test" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_WERROR=ON "${launcher[@]}" >/dev/null
+cmake --build "$prefix-test" -j"$jobs"
+ctest --test-dir "$prefix-test" -j"$jobs" --timeout 300
 
-echo "== Start the panel once headless"
-scripts/smoke.sh build-test/bin/tavrik
+phase "Start the panel once headless"
+scripts/smoke.sh "$prefix-test/bin/tavrik"
 
-echo "== Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON >/dev/null
-cmake --build build-asan -j"$jobs"
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
+phase "Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake -S . -B "$prefix-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON "${launcher[@]}" >/dev/null
+# Only what runs: the test programs and the panel (benchmarks and tools were built above).
+mapfile -t targets < <(ctest --test-dir "$prefix-asan" -N | sed -n 's/^ *Test *#[0-9]*: *\(tst_[A-Za-z0-9_]*\)$/\1/p')
+cmake --build "$prefix-asan" -j"$jobs" --target tavrik "${targets[@]}"
+# Any report ends the program with a non-zero code, which fails its test.
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:check_initialization_order=1
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir build-asan -j"$jobs" --timeout 600
+ctest --test-dir "$prefix-asan" -j"$jobs" --timeout 600
+scripts/smoke.sh "$prefix-asan/bin/tavrik"
+
+phase "All tests passed"

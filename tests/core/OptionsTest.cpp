@@ -16,24 +16,21 @@ namespace {
 // The option variables as the texts the program would store.
 QMap<QString, QString> currentOptions()
 {
-    return {{Schema::MonitorInterval, QString::number(MonitorInterval)},
-            {Schema::AlarmInterval, QString::number(AlarmInterval)},
-            {Schema::AlarmSound, AlarmSound},
-            {Schema::SoundsOn, Conv::BoolText(SoundsOn)},
-            {Schema::Scroll, Conv::BoolText(Scroll)},
-            {Schema::ScrollInterval, QString::number(ScrollInterval)},
-            {Schema::StartMinimized, Conv::BoolText(StartMinimized)},
-            {Schema::DisplayTopMost, Conv::BoolText(DisplayTopMost)}};
+    return { { Schema::MonitorInterval, QString::number(MonitorInterval) },
+        { Schema::AlarmInterval, QString::number(AlarmInterval) }, { Schema::AlarmSound, AlarmSound },
+        { Schema::SoundsOn, Conv::BoolText(SoundsOn) }, { Schema::Scroll, Conv::BoolText(Scroll) },
+        { Schema::ScrollInterval, QString::number(ScrollInterval) },
+        { Schema::StartMinimized, Conv::BoolText(StartMinimized) },
+        { Schema::DisplayTopMost, Conv::BoolText(DisplayTopMost) } };
 }
 
-void setDistinctOptions()
+void setOptions(qint16 interval, bool flag)
 {
-    MonitorInterval = 12;
-    AlarmInterval = 3;
-    ScrollInterval = 9;
+    MonitorInterval = interval;
+    AlarmInterval = ScrollInterval = qint16(interval - 3);
     AlarmSound = QStringLiteral("/tmp/own.wav");
-    SoundsOn = Scroll = DisplayTopMost = false;
-    StartMinimized = true;
+    SoundsOn = Scroll = DisplayTopMost = flag;
+    StartMinimized = !flag;
 }
 
 } // namespace
@@ -54,29 +51,39 @@ private Q_SLOTS:
         QCOMPARE(MonitorInterval, qint16(30));
         QCOMPARE(AlarmInterval, qint16(5));
         QCOMPARE(ScrollInterval, qint16(5));
-        QVERIFY(SoundsOn && Scroll && DisplayTopMost);
-        QVERIFY(!StartMinimized);
+        QVERIFY(SoundsOn && Scroll && DisplayTopMost && !StartMinimized);
         QVERIFY(ProgramFolder().endsWith(QDir::separator()));
         QCOMPARE(AlarmSound, ProgramFolder() + QStringLiteral("log.wav"));
     }
 
-    // One hand-edited key; every other option keeps or takes what LoadOptions would give anyway.
+    // One hand-edited key, loaded over the values 12 (intervals 9), false and true.
     void handEditedValue_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("interval above 16 bits") << Schema::MonitorInterval << "40000" << "12";
-        QTest::newRow("interval not a number") << Schema::MonitorInterval << "abc" << "12";
-        QTest::newRow("interval with fraction") << Schema::MonitorInterval << "44.5" << "44";
-        QTest::newRow("alarm interval negative") << Schema::AlarmInterval << "-7" << "-7";
-        QTest::newRow("scroll interval below range") << Schema::ScrollInterval << "-32769" << "9";
-        QTest::newRow("-1 is true") << Schema::SoundsOn << "-1" << "True";
-        QTest::newRow("other number is true") << Schema::Scroll << "2" << "True";
-        QTest::newRow("0 is false") << Schema::DisplayTopMost << "0" << "False";
-        QTest::newRow("word in capitals") << Schema::StartMinimized << "FALSE" << "False";
-        QTest::newRow("boolean not a word") << Schema::StartMinimized << "maybe" << "True";
-        QTest::newRow("sound path as is") << Schema::AlarmSound << " /x/a b.wav " << " /x/a b.wav ";
+        QTest::newRow("interval above 16 bits") << Schema::MonitorInterval << "40000"
+                                                << "12";
+        QTest::newRow("interval not a number") << Schema::MonitorInterval << "abc"
+                                               << "12";
+        QTest::newRow("interval with fraction") << Schema::MonitorInterval << "44.5"
+                                                << "44";
+        QTest::newRow("alarm interval negative") << Schema::AlarmInterval << "-7"
+                                                 << "-7";
+        QTest::newRow("scroll interval below range") << Schema::ScrollInterval << "-32769"
+                                                     << "9";
+        QTest::newRow("-1 is true") << Schema::SoundsOn << "-1"
+                                    << "True";
+        QTest::newRow("other number is true") << Schema::Scroll << "2"
+                                              << "True";
+        QTest::newRow("0 is false") << Schema::StartMinimized << "0"
+                                    << "False";
+        QTest::newRow("word in capitals") << Schema::StartMinimized << "FALSE"
+                                          << "False";
+        QTest::newRow("boolean not a word") << Schema::StartMinimized << "maybe"
+                                            << "True";
+        QTest::newRow("sound path as is") << Schema::AlarmSound << " /x/a b.wav "
+                                          << " /x/a b.wav ";
     }
     void handEditedValue()
     {
@@ -84,29 +91,26 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         QVERIFY(SettingsStore::save(Schema::AppSettings, key, stored));
-        setDistinctOptions();
+        setOptions(12, false);
         LoadOptions();
         QCOMPARE(currentOptions().value(key), expected);
     }
 
     void saveWritesWordsAndAuthor()
     {
-        setDistinctOptions();
+        setOptions(12, false);
         QVERIFY(SaveOptions());
         QFile file(m_settings->configFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray ini = file.readAll();
-        for (const char *line : {"SoundsOn=False", "StartMinimized=True", "MonitorInterval=12", "ScrollInterval=9"})
+        for (const char *line : { "SoundsOn=False", "StartMinimized=True", "MonitorInterval=12", "ScrollInterval=9" })
             QVERIFY2(ini.contains(line), line);
         QCOMPARE(SettingsStore::get(Schema::Author, Schema::WrittenBy, QString()), Schema::AuthorName);
         QCOMPARE(SettingsStore::get(Schema::Author, Schema::Company, QString()), Schema::CompanyName);
         QCOMPARE(SettingsStore::get(Schema::Author, Schema::HomeUrl, QString()), Schema::ProductHomeUrl);
 
         const auto saved = currentOptions();
-        MonitorInterval = AlarmInterval = ScrollInterval = 0;
-        AlarmSound.clear();
-        SoundsOn = Scroll = DisplayTopMost = true;
-        StartMinimized = false;
+        setOptions(99, true);
         LoadOptions();
         QCOMPARE(currentOptions(), saved);
     }

@@ -1,46 +1,18 @@
-#include "common/TestSupport.h"
 #include "core/SingleInstance.h"
+#include "common/TestSupport.h"
+#include "core/Failure.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-// A PID that belonged to a process which has ended and been reaped.
-qint64 deadPid()
-{
-    const pid_t child = ::fork();
-    if (child == 0)
-        ::_exit(0);
-    ::waitpid(child, nullptr, 0);
-    return child;
-}
-
-} // namespace
 
 class SingleInstanceTest : public QObject
 {
     Q_OBJECT
-
-    // Leaves behind the lock file a copy of this program would leave, naming another PID.
-    static void leaveLockFile(const QString &dir, qint64 pid)
-    {
-        QByteArray content;
-        {
-            SingleInstance real(dir);
-            QVERIFY(real.tryAcquire());
-            QFile f(real.lockFilePath());
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            content = f.readAll();
-        }
-        content = QByteArray::number(pid) + content.mid(content.indexOf('\n'));
-        QVERIFY(WriteTextFile(QDir(dir).filePath(QStringLiteral("tavrik.lock")), content));
-    }
 
 private Q_SLOTS:
     void secondCopyIsRefused()
@@ -54,20 +26,46 @@ private Q_SLOTS:
         QVERIFY(second.tryAcquire());
     }
 
-    void leftoverLockDoesNotBlock_data()
-    {
-        QTest::addColumn<qint64>("pid");
-        QTest::newRow("process gone") << deadPid();
-        QTest::newRow("PID now another program's") << qint64(::getppid());
-    }
+    // The lock file a copy of this program leaves when it is killed, naming a process that ended
+    // or a PID that now belongs to another program.
     void leftoverLockDoesNotBlock()
     {
-        QFETCH(qint64, pid);
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        for (const qint64 pid : { qint64(child), qint64(::getppid()) }) {
+            QTemporaryDir dir;
+            QByteArray content;
+            QString path;
+            {
+                SingleInstance killed(dir.path());
+                QVERIFY(killed.tryAcquire());
+                QFile f(path = killed.lockFilePath());
+                QVERIFY(f.open(QIODevice::ReadOnly));
+                content = f.readAll();
+            }
+            QVERIFY(WriteTextFile(path, QByteArray::number(pid) + content.mid(content.indexOf('\n'))));
+            SingleInstance next(dir.path());
+            QVERIFY(next.tryAcquire());
+        }
+    }
+
+    // Opening a client file in each situation gives the code the log explains.
+    void failureCodeOfOpen()
+    {
         QTemporaryDir dir;
-        leaveLockFile(dir.path(), pid);
-        QVERIFY(QFile::exists(QDir(dir.path()).filePath(QStringLiteral("tavrik.lock"))));
-        SingleInstance next(dir.path());
-        QVERIFY(next.tryAcquire());
+        QVERIFY(WriteTextFile(dir.filePath(QStringLiteral("plain")), "x"));
+        const std::pair<QString, int> cases[]
+            = { { "State.txt", Failure::FileNotFound }, { "gone/State.txt", Failure::PathNotFound },
+                  { "plain/State.txt", Failure::PathNotFound }, { QString(300, u'n'), Failure::BadFileName } };
+        for (const auto &[relative, code] : cases) {
+            const QString path = dir.filePath(relative);
+            QCOMPARE(::open(QFile::encodeName(path).constData(), O_RDONLY), -1);
+            const int err = errno;
+            QCOMPARE(Failure::FromErrno(err, QFileInfo(QFileInfo(path).absolutePath()).isDir()), code);
+            QVERIFY(!Failure::Description(code).isEmpty());
+        }
     }
 };
 

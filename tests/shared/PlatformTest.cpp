@@ -1,5 +1,5 @@
-#include "common/TestSupport.h"
 #include "shared/Platform.h"
+#include "common/TestSupport.h"
 
 #include <QTest>
 

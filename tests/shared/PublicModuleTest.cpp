@@ -6,104 +6,61 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
+
 using namespace bksPublicModule;
 
-// Paths are native: on this platform the separator is "/"; "\\" appears where a character is given.
+// Paths are native: here the separator is "/"; "\\" appears where the character is given.
 class PublicModuleTest : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
-    void isBlank_data()
+    void isBlankAndGetField()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("blank");
-        QTest::newRow("empty") << "" << true;
-        QTest::newRow("spaces") << "   " << true;
-        QTest::newRow("tab") << "\t" << false;
-        QTest::newRow("line break") << " \n " << false;
-        QTest::newRow("word") << " a " << false;
-    }
-    void isBlank()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, blank);
-        QCOMPARE(IsBlank(text), blank);
+        for (const auto &[text, blank] :
+            { std::pair { "", true }, { "   ", true }, { "\t", false }, { " \n ", false } })
+            QCOMPARE(IsBlank(QString::fromLatin1(text)), blank);
+
+        const QStringList fields = { "", "a", "b", "", "d", "" };
+        for (int n = -1; n < fields.size(); ++n)
+            QCOMPARE(GetField(QStringLiteral("a,b,,d"), qint16(n), QStringLiteral(",")), fields.value(n));
+        QCOMPARE(GetField(QString(), 1, QStringLiteral(",")), QString());
+        QCOMPARE(GetField(QStringLiteral("a,b"), 32767, QStringLiteral(",")), QString());
+        QCOMPARE(GetField(QStringLiteral("a::b"), 2, QStringLiteral("::")), QStringLiteral(":b"));
+        QCOMPARE(GetField(QStringLiteral("aXbxc"), 2, QStringLiteral("x")), QStringLiteral("c"));
     }
 
-    void getField_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("delimiter");
-        QTest::addColumn<QString>("expected");
-        for (const auto &[n, e] : {std::pair{0, ""}, {1, "a"}, {2, "b"}, {3, ""}, {4, "d"}, {5, ""}, {-3, ""}})
-            QTest::addRow("a,b,,d field %d", n) << "a,b,,d" << n << "," << e;
-        QTest::newRow("empty text") << "" << 1 << "," << "";
-        QTest::newRow("trailing comma") << "Home,Work," << 3 << "," << "";
-        QTest::newRow("long delimiter keeps its tail") << "a::b" << 2 << "::" << ":b";
-        QTest::newRow("case matters") << "aXbxc" << 2 << "x" << "c";
-        QTest::newRow("largest field number") << "a,b" << 32767 << "," << "";
-    }
-    void getField()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, field);
-        QFETCH(QString, delimiter);
-        QFETCH(QString, expected);
-        QCOMPARE(GetField(text, qint16(field), delimiter), expected);
-    }
-
-    void paths_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("directory");
-        QTest::addColumn<QString>("fileName");
-        QTest::newRow("file in directory") << "/seti/client.exe" << "/seti/" << "client.exe";
-        QTest::newRow("no dot names a directory") << "/seti" << "/seti/" << "";
-        QTest::newRow("dot in a directory") << "/my.dir/seti" << "/my.dir/" << "seti";
-        QTest::newRow("bare file") << "log.wav" << "" << "log.wav";
-        QTest::newRow("blank") << "   " << "" << "   ";
-        QTest::newRow("empty") << "" << "" << "";
-        QTest::newRow("foreign separator") << "C:\\Seti\\log.wav" << "" << "C:\\Seti\\log.wav";
-    }
     void paths()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, directory);
-        QFETCH(QString, fileName);
-        QCOMPARE(GetDirectory(path), directory);
-        QString dirOut = QStringLiteral("unchanged");
-        QCOMPARE(GetFileName(path, dirOut), fileName);
-        QCOMPARE(dirOut, AddTrailingChar(directory));
+        // path, its directory, its file name
+        const std::array<const char *, 3> rows[]
+            = { { "/seti/client.exe", "/seti/", "client.exe" }, { "/seti", "/seti/", "" }, // no dot: a directory
+                  { "/my.dir/seti", "/my.dir/", "seti" }, { "log.wav", "", "log.wav" }, { "   ", "", "   " },
+                  { "C:\\Seti\\log.wav", "", "C:\\Seti\\log.wav" } };
+        for (const auto &[path, directory, fileName] : rows) {
+            QCOMPARE(GetDirectory(QString::fromLatin1(path)), QString::fromLatin1(directory));
+            QString dirOut = QStringLiteral("unchanged");
+            QCOMPARE(GetFileName(QString::fromLatin1(path), dirOut), QString::fromLatin1(fileName));
+            QCOMPARE(dirOut, AddTrailingChar(QString::fromLatin1(directory)));
+        }
     }
 
-    void trailingChar_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("character"); // null: the default
-        QTest::addColumn<QString>("added");
-        QTest::addColumn<QString>("removed");
-        QTest::newRow("native") << "/seti" << QString() << "/seti/" << "/seti";
-        QTest::newRow("native, ends with it") << "/seti/" << QString() << "/seti/" << "/seti";
-        QTest::newRow("two at the end") << "/seti//" << QString() << "/seti//" << "/seti/";
-        QTest::newRow("trimmed") << "  /seti  " << QString() << "/seti/" << "/seti";
-        QTest::newRow("spaces only") << "   " << QString() << "" << "";
-        QTest::newRow("root") << "/" << QString() << "/" << "";
-        QTest::newRow("tab is content") << "a\t" << QString() << "a\t/" << "a\t";
-        QTest::newRow("backslash") << "C:\\Seti" << "\\" << "C:\\Seti\\" << "C:\\Seti";
-        QTest::newRow("backslash, ends with it") << "C:\\Seti\\" << "\\" << "C:\\Seti\\" << "C:\\Seti";
-        QTest::newRow("backslash, two") << "C:\\Seti\\\\" << "\\" << "C:\\Seti\\\\" << "C:\\Seti\\";
-        QTest::newRow("two-character text") << "abb" << "bb" << "abbbb" << "abb";
-    }
     void trailingChar()
     {
-        QFETCH(QString, value);
-        QFETCH(QString, character);
-        QFETCH(QString, added);
-        QFETCH(QString, removed);
-        QCOMPARE(character.isNull() ? AddTrailingChar(value) : AddTrailingChar(value, character), added);
-        QCOMPARE(character.isNull() ? RemoveTrailingChar(value) : RemoveTrailingChar(value, character), removed);
+        // value, character (null: the default), with the character added, with it removed
+        const std::array<const char *, 4> rows[] = { { "/seti", nullptr, "/seti/", "/seti" },
+            { "/seti//", nullptr, "/seti//", "/seti/" }, { "  /seti/  ", nullptr, "/seti/", "/seti" },
+            { "   ", nullptr, "", "" }, { "/", nullptr, "/", "" }, { "a\t", nullptr, "a\t/", "a\t" },
+            { "C:\\Seti", "\\", "C:\\Seti\\", "C:\\Seti" }, { "C:\\Seti\\", "\\", "C:\\Seti\\", "C:\\Seti" },
+            { "C:\\Seti\\\\", "\\", "C:\\Seti\\\\", "C:\\Seti\\" }, { "abb", "bb", "abbbb", "abb" } };
+        for (const auto &[v, c, added, removed] : rows) {
+            const QString value = QString::fromLatin1(v);
+            QCOMPARE(c ? AddTrailingChar(value, QString::fromLatin1(c)) : AddTrailingChar(value),
+                QString::fromLatin1(added));
+            QCOMPARE(c ? RemoveTrailingChar(value, QString::fromLatin1(c)) : RemoveTrailingChar(value),
+                QString::fromLatin1(removed));
+        }
     }
 
     void fileExistsAndPlayWave()
@@ -113,7 +70,7 @@ private Q_SLOTS:
         const QString wave = dir.filePath(QStringLiteral("a.wav"));
         QVERIFY(WriteTextFile(wave, "RIFF"));
         QVERIFY(FileExists(wave));
-        for (const QString &no : {dir.path(), dir.filePath(QStringLiteral("b.wav")), QString(), dir.filePath("x/a.wav")})
+        for (const QString &no : { dir.path(), dir.filePath(QStringLiteral("b.wav")), QString() })
             QVERIFY2(!FileExists(no), qPrintable(no));
 
         QStringList played;
@@ -125,18 +82,17 @@ private Q_SLOTS:
         modTavrik::SoundsOn = true;
         PlayWave(dir.filePath(QStringLiteral("b.wav")));
         PlayWave(wave, false, false);
-        QCOMPARE(played, QStringList{wave + QStringLiteral(" 0 0")});
+        QCOMPARE(played, QStringList { wave + QStringLiteral(" 0 0") });
     }
 
     void browseForFolder()
     {
         IsolatedSettings settings;
-        for (const char *answer : {"/", "/tmp/x", "/tmp/x/", ""})
+        for (const char *answer : { "/", "/tmp/x", "/tmp/x/", "" })
             Prompt::SetNextText(QString::fromLatin1(answer));
-        QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t")), QStringLiteral("/"));
-        QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t")), QStringLiteral("/tmp/x/"));
-        QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t"), false), QStringLiteral("/tmp/x"));
-        QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t")), QString());
+        for (const auto &[add, expected] :
+            { std::pair { true, "/" }, { true, "/tmp/x/" }, { false, "/tmp/x" }, { true, "" } })
+            QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t"), add), QString::fromLatin1(expected));
         // Nothing scripted: headless, the picker answers Cancel instead of waiting for a person.
         QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t")), QString());
         QVERIFY(!Prompt::AskYesNo(nullptr, QStringLiteral("Sure?"), QStringLiteral("t")));
