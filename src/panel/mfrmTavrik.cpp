@@ -22,12 +22,36 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPainter>
 #include <QTimer>
 #include <QUrl>
 
 namespace {
 
 mfrmTavrik *g_instance = nullptr;
+
+// A status-bar value: long durations are shortened with an ellipsis to fit their column, and the
+// whole text shows as a tip.
+class ValueLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    void setValue(const QString &text)
+    {
+        setText(text);
+        setToolTip(text);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        p.setPen(palette().color(foregroundRole()));
+        p.drawText(r, int(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+    }
+};
 
 // The ten commands that act on the active CPU window; the log disables them while it is active.
 const char *const CpuCommands[] = {"mnuCPURemove",      "mnuCPUInfo",         "mnuCPUAllowUpdates", "mnuCPUPutOnDisplay",
@@ -233,7 +257,8 @@ void mfrmTavrik::createStatusBar()
         heading->setObjectName(QLatin1String(c.heading));
         heading->setFont(headingFont);
         heading->setAlignment(Qt::AlignCenter);
-        auto *value = new QLabel(QStringLiteral("0"), picStatus);
+        auto *value = new ValueLabel(QStringLiteral("0"), picStatus);
+        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         value->setObjectName(QLatin1String(c.value));
         value->setAlignment(Qt::AlignCenter);
         value->setMinimumWidth(Framework::TwipsToPixelsX(600, this));
@@ -544,10 +569,10 @@ void mfrmTavrik::mnuWindowArrangeIcons_Click()
 
 void mfrmTavrik::updateStatusLabels()
 {
-    m_lblDownloaded->setText(m_totals->downloaded());
-    m_lblUploaded->setText(m_totals->uploaded());
-    m_lblTotalTime->setText(m_totals->totalTimeText());
-    m_lblCurrentTime->setText(m_totals->currentTimeText());
+    static_cast<ValueLabel *>(m_lblDownloaded)->setValue(m_totals->downloaded());
+    static_cast<ValueLabel *>(m_lblUploaded)->setValue(m_totals->uploaded());
+    static_cast<ValueLabel *>(m_lblTotalTime)->setValue(m_totals->totalTimeText());
+    static_cast<ValueLabel *>(m_lblCurrentTime)->setValue(m_totals->currentTimeText());
 }
 
 void mfrmTavrik::openHelp(const QString &target, bool localFile)
