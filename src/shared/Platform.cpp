@@ -19,6 +19,12 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
+std::function<void()> &callback()
+{
+    static std::function<void()> c;
+    return c;
+}
+
 void onSignal(int)
 {
     // Only async-signal-safe work here: wake the event loop through the pipe.
@@ -28,32 +34,46 @@ void onSignal(int)
     errno = savedErrno;
 }
 
-} // namespace
-
-void InstallTerminationHandler(std::function<void()> onTerminate)
+// The pipe from the signal handler to the event loop, made once.
+bool ensurePipe()
 {
-    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
+    if (signalPipe[0] >= 0)
+        return true;
+    if (!QCoreApplication::instance() || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return false;
     // A burst of signals must never block the handler, and programs we start must not inherit it.
     for (const int fd : signalPipe) {
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onTerminate] {
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
         // Signals that arrived together ask for one ending.
         char buffer[64];
         while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
         }
-        onTerminate();
+        if (callback())
+            callback()();
     });
+    return true;
+}
+
+} // namespace
+
+void InstallTerminationHandler(std::function<void()> onTerminate)
+{
+    callback() = std::move(onTerminate);
     struct sigaction sa = {};
-    sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGHUP, &sa, nullptr);
+    sa.sa_handler = SIG_DFL;
+    if (callback()) {
+        if (!ensurePipe())
+            return;
+        sa.sa_handler = onSignal;
+        sa.sa_flags = SA_RESTART;
+    }
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
 }
 #else
 void InstallTerminationHandler(std::function<void()> onTerminate)

@@ -10,7 +10,7 @@ class PlatformTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // The handler stays installed for the rest of this program, so it only counts.
+    // Handlers only count here; the default comes back at the end.
     void terminationSignalReachesEventLoop()
     {
         static int calls = 0;
@@ -21,6 +21,17 @@ private Q_SLOTS:
         ::raise(SIGINT);
         ::raise(SIGHUP);
         QTRY_VERIFY(calls >= 2);
+        // A later window takes the handler over.
+        static int later = 0;
+        Platform::InstallTerminationHandler([] { ++later; });
+        const int before = calls;
+        ::raise(SIGTERM);
+        QTRY_COMPARE(later, 1);
+        QCOMPARE(calls, before);
+        Platform::InstallTerminationHandler({});
+        struct sigaction current = {};
+        ::sigaction(SIGTERM, nullptr, &current);
+        QVERIFY(current.sa_handler == SIG_DFL);
     }
 };
 
