@@ -8,7 +8,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   headless=1
 fi
 
-if [ "$headless" -eq 1 ]; then scripts/deps.sh xvfb xauth; else scripts/deps.sh; fi
+if [ "$headless" -eq 1 ]; then bash scripts/deps.sh xvfb xauth; else bash scripts/deps.sh; fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRIK_BUILD_TESTS=OFF >/dev/null
 cmake --build build --target tavrik -j"$(nproc)"
 

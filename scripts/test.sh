@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh xvfb xauth
+bash scripts/deps.sh xvfb xauth
 prefix=${TAVRIK_BUILD_PREFIX:-build}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -21,7 +21,7 @@ cmake --build "$prefix-test" -j"$jobs"
 ctest --test-dir "$prefix-test" -j"$jobs" --timeout 300
 
 phase "Start the panel once headless"
-scripts/smoke.sh "$prefix-test/bin/tavrik"
+bash scripts/smoke.sh "$prefix-test/bin/tavrik"
 
 phase "Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B "$prefix-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON "${launcher[@]}" >/dev/null
@@ -33,6 +33,6 @@ export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:check_initia
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$prefix-asan" -j"$jobs" --timeout 600
-scripts/smoke.sh "$prefix-asan/bin/tavrik"
+bash scripts/smoke.sh "$prefix-asan/bin/tavrik"
 
 phase "All tests passed"

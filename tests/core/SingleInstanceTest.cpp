@@ -14,6 +14,8 @@ class SingleInstanceTest : public QObject
 {
     Q_OBJECT
 
+    IsolatedSettings m_settings; // nothing here may reach the user's settings
+
 private Q_SLOTS:
     void secondCopyIsRefused()
     {

@@ -8,6 +8,8 @@ class DurationTest : public QObject
 {
     Q_OBJECT
 
+    IsolatedSettings m_settings; // nothing here may reach the user's settings
+
 private Q_SLOTS:
     void secondsToText_data()
     {

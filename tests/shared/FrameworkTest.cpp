@@ -13,6 +13,8 @@ class FrameworkTest : public QObject
 {
     Q_OBJECT
 
+    IsolatedSettings m_settings; // nothing here may reach the user's settings
+
 private Q_SLOTS:
     void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
 

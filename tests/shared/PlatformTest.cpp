@@ -9,6 +9,8 @@ class PlatformTest : public QObject
 {
     Q_OBJECT
 
+    IsolatedSettings m_settings; // nothing here may reach the user's settings
+
 private Q_SLOTS:
     // Handlers only count here; the default comes back at the end.
     void terminationSignalReachesEventLoop()
