@@ -27,6 +27,7 @@ const QString CrLf = QStringLiteral("\r\n");
 const QColor Blue(0, 0, 255);
 const QColor Red(255, 0, 0);
 const QColor Black(0, 0, 0);
+constexpr qreal PercentPointSize = 11.25;
 
 void setTextColour(QWidget *w, const QColor &colour)
 {
@@ -80,11 +81,16 @@ frmSetiControl::frmSetiControl(StatusTotals &totals, QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSetiControl"));
     Framework::SetTag(this, Framework::CpuWindowTag);
-    QFont font(QStringLiteral("MS Sans Serif"));
+    // The named faces first; where they are missing, faces of about their width rather than the
+    // platform's (often much wider) default.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     setFont(font);
-    resize(Framework::TwipsToPixelsX(4590, this), Framework::TwipsToPixelsY(1410, this));
+    setMinimumSize(Framework::TwipsToPixelsX(4590, this), Framework::TwipsToPixelsY(1410, this));
+    resize(minimumSize());
 
     auto place = [this](QWidget *w, const char *name, int left, int top, int width, int height) {
         w->setObjectName(QLatin1String(name));
@@ -108,9 +114,11 @@ frmSetiControl::frmSetiControl(StatusTotals &totals, QWidget *parent)
     // Wider than its place on the form, and right-aligned there, so that "100%" fits in the window.
     d->lblPercent = label(this, "lblPercent", QStringLiteral("0%"), 3480, 330, 1050, 255);
     d->lblPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont times(QStringLiteral("Times New Roman"));
+    QFont times;
+    times.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                       QStringLiteral("Nimbus Roman"), QStringLiteral("Times")});
     times.setStyleHint(QFont::Serif);
-    times.setPointSizeF(11.25);
+    times.setPointSizeF(PercentPointSize);
     d->lblPercent->setFont(times);
     d->Label7 = label(this, "Label7", QStringLiteral("CPU Time:"), 60, 720, 855, 195);
     d->lblTime = label(this, "lblTime", QStringLiteral("0"), 900, 720, 3555, 195);
@@ -253,6 +261,9 @@ bool frmSetiControl::Load(QMdiArea *area)
                              fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
                              fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue));
         Framework::SetGeometryTwips(this, SettingsStore::getPlacement(d->name, defaults));
+        // A frame taller than the one the stored sizes were made for must not cut off the panel.
+        QWidget *frame = Framework::FrameOf(this);
+        frame->resize(frame->size().expandedTo(frame->minimumSizeHint()));
     }
     if (d->sub) {
         d->sub->show();
@@ -336,7 +347,7 @@ void frmSetiControl::apply(const UpdateResult &r)
     setTextColour(d->Label3, r.fields.label3Red ? Red : Black);
     d->ProgressBar1->setValue(qRound(r.fields.barValue));
     if (r.percentText)
-        d->lblPercent->setText(*r.percentText);
+        setPercentText(*r.percentText);
     if (r.timeText)
         d->lblTime->setText(*r.timeText);
     if (r.packageDownText)
@@ -359,6 +370,18 @@ void frmSetiControl::apply(const UpdateResult &r)
 
     for (const QString &text : r.log)
         frmMessages::Append(text);
+}
+
+void frmSetiControl::setPercentText(const QString &text)
+{
+    // Seven significant digits do not always fit beside the bar: the face steps down until they do.
+    QFont f = d->lblPercent->font();
+    f.setPointSizeF(PercentPointSize);
+    const int room = d->lblPercent->width();
+    while (f.pointSizeF() > 6.5 && QFontMetrics(f).horizontalAdvance(text) > room)
+        f.setPointSizeF(f.pointSizeF() - 0.75);
+    d->lblPercent->setFont(f);
+    d->lblPercent->setText(text);
 }
 
 void frmSetiControl::closeEvent(QCloseEvent *event)

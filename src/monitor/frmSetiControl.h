@@ -53,6 +53,7 @@ protected:
 
 private:
     void apply(const UpdateResult &r);
+    void setPercentText(const QString &text);
 
     class Private;
     Private *d;
