@@ -28,7 +28,7 @@ qsizetype indexOfKey(QStringView text, QLatin1String key)
             if (c >= u'a' && c <= u'z')
                 c = char16_t(c - 32);
             else if (c >= 0x80)
-                c = QChar::toUpper(c);
+                c = char16_t(QChar::toUpper(char32_t(c)));
             if (c != char16_t(key[j].unicode()))
                 break;
         }
