@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -48,9 +49,25 @@ qsizetype scanNumber(const QString &s, qsizetype pos, double *out)
         if (expDigits > 0)
             end = j;
     }
-    // The syntax is checked above, so QLocale only refuses a number out of range, and then it
-    // gives +-infinity (overflow) or 0 (underflow). strtod would follow the user's locale.
-    *out = QLocale::c().toDouble(QStringView(s).mid(pos, end - pos));
+    // The syntax is checked above and every character is ASCII. from_chars ignores the locale
+    // (strtod would not) and is cheap; only a number out of range goes through QLocale, which
+    // gives +-infinity (overflow) or 0 (underflow).
+    char buffer[64];
+    const QStringView text = QStringView(s).mid(pos, end - pos);
+    if (text.size() < qsizetype(sizeof buffer)) {
+        qsizetype k = 0;
+        for (const QChar c : text) {
+            if (c != u'+')
+                buffer[k++] = char(c.unicode());
+        }
+        double value = 0;
+        const auto [ptr, ec] = std::from_chars(buffer, buffer + k, value);
+        if (ec == std::errc() && ptr == buffer + k) {
+            *out = value;
+            return end;
+        }
+    }
+    *out = QLocale::c().toDouble(text);
     return end;
 }
 
@@ -139,7 +156,9 @@ QString SingleText(float value)
 
 QString DoubleText(double value)
 {
-    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+    // Fifteen significant digits, as many as a double holds for sure: an elapsed 15.092 s reads
+    // "15.092", not the binary rounding noise the shortest round-trip form would show.
+    return QString::number(value, 'g', 15);
 }
 
 } // namespace Conv

@@ -27,6 +27,6 @@ double Val(const QString &text);
 
 QString BoolText(bool value); // "True" / "False"
 QString SingleText(float value); // shortest text of a single, at most 7 significant digits
-QString DoubleText(double value); // shortest text that reads back to the same double
+QString DoubleText(double value); // at most 15 significant digits
 
 } // namespace Conv

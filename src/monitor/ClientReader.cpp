@@ -113,12 +113,13 @@ private:
 
 namespace {
 
-// Opens for reading only; a FIFO or device must not block the reader.
+// Opens for reading only. An open that blocks (a share whose machine went away, a FIFO) holds only
+// the worker thread it runs on: windows read through AsyncClientReader, which gives up in time.
 int openForReading(const QByteArray &path)
 {
     int fd;
     do {
-        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }

@@ -5,6 +5,7 @@
 #include "core/modTavrik.h"
 #include "dialogs/frmCPUInfo.h"
 #include "log/frmMessages.h"
+#include "monitor/AsyncClientReader.h"
 #include "monitor/ClientReader.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/StatusTotals.h"
@@ -58,6 +59,8 @@ public:
     bool putOnDisplay = false;
     MonitorFields fields;
     bool unloaded = false;
+    bool reading = false;
+    AsyncClientReader *reader = nullptr;
     QPointer<QMdiSubWindow> sub;
 
     QLabel *lblPath = nullptr;
@@ -79,6 +82,7 @@ frmSetiControl::frmSetiControl(StatusTotals &totals, QWidget *parent)
     : QWidget(parent)
     , d(new Private(totals))
 {
+    d->reader = new AsyncClientReader(this);
     setObjectName(QStringLiteral("frmSetiControl"));
     Framework::SetTag(this, Framework::CpuWindowTag);
     // The named faces first; where they are missing, faces of about their width rather than the
@@ -317,22 +321,36 @@ void frmSetiControl::GetSetiStats()
     QPointer<frmSetiControl> self(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     QCoreApplication::processEvents();
-    if (self && !d->unloaded) {
-        UpdateInput in;
-        in.name = d->name;
-        in.path = d->path;
-        in.files = ClientReader::Read(d->path);
-        in.fields = d->fields;
-        in.alarmInterval = modTavrik::AlarmInterval;
-        const UpdateClock now = UpdateClock::Now();
-        in.clock = now.seconds;
-        in.date = now.date;
-        in.shownDownloaded = d->totals.downloadedCount();
-        in.shownUploaded = d->totals.uploadedCount();
-        apply(StatsInterpreter::Run(in));
-    }
+    if (self && !d->unloaded && !d->reading)
+        readAndApply();
     QApplication::restoreOverrideCursor();
     QCoreApplication::processEvents();
+}
+
+void frmSetiControl::readAndApply()
+{
+    // The files are read on a worker thread while events keep running; a second update of this
+    // window asked for meanwhile is dropped rather than nested.
+    QPointer<frmSetiControl> self(this);
+    d->reading = true;
+    ClientSnapshot files = d->reader->read(d->path);
+    if (!self)
+        return;
+    d->reading = false;
+    if (d->unloaded)
+        return;
+    UpdateInput in;
+    in.name = d->name;
+    in.path = d->path;
+    in.files = std::move(files);
+    in.fields = d->fields;
+    in.alarmInterval = modTavrik::AlarmInterval;
+    const UpdateClock now = UpdateClock::Now();
+    in.clock = now.seconds;
+    in.date = now.date;
+    in.shownDownloaded = d->totals.downloadedCount();
+    in.shownUploaded = d->totals.uploadedCount();
+    apply(StatsInterpreter::Run(in));
 }
 
 void frmSetiControl::apply(const UpdateResult &r)

@@ -52,6 +52,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void readAndApply();
     void apply(const UpdateResult &r);
     void setPercentText(const QString &text);
 

@@ -46,8 +46,6 @@ private Q_SLOTS:
                                                   << Failure::FromErrno(ENOTDIR, false) << false;
         QTest::newRow("state is a folder") << "statedir user" << "" << Failure::FromErrno(EISDIR, true) << 0 << 53
                                            << true;
-        QTest::newRow("state is a pipe: no waiting") << "statefifo user" << "" << int(Failure::AccessError) << 0
-                                                     << 53 << true;
         QTest::newRow("state beyond 1 MiB") << "statehuge user" << "" << int(Failure::FileTooLarge) << 0 << 53 << true;
         QTest::newRow("wtemp is a folder") << "state user wtempdir" << "" << 0 << 0 << 53 << false;
     }
@@ -70,8 +68,6 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(dir() + QStringLiteral("State.txt")));
         if (parts.contains(QLatin1String("wtempdir")))
             QVERIFY(QDir().mkpath(dir() + QStringLiteral("wtemp.txt")));
-        if (parts.contains(QLatin1String("statefifo")))
-            QCOMPARE(::mkfifo(QFile::encodeName(dir() + QStringLiteral("State.txt")).constData(), 0600), 0);
         if (parts.contains(QLatin1String("statehuge")))
             QVERIFY(write(QStringLiteral("State.txt"), QByteArray(ClientReader::MaxFileSize + 1, 'x')));
 
