@@ -14,12 +14,13 @@ else()
   install(FILES ${TAVRIK_MEDIA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/tavrik)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/tavrik.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   foreach(size 64 256)
-    install(FILES ${CMAKE_SOURCE_DIR}/media/tavrik-${size}.png
+    install(FILES ${CMAKE_BINARY_DIR}/media/resources/tavrik-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavrik.png)
   endforeach()
 endif()
 
 set(CPACK_PACKAGE_NAME tavrik)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_VENDOR "Brakmere")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop panel that watches SETI@home clients on several computers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
