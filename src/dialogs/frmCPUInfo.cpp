@@ -9,6 +9,7 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpressionValidator>
 #include <QPushButton>
 #include <QTimer>
 
@@ -154,6 +155,9 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     };
     d->tbCPUName = new QLineEdit(this);
     place(d->tbCPUName, "tbCPUName", 1080, 60, 2475, 285);
+    // The stored list of CPUs separates names with commas, so a typed name cannot hold one.
+    const QRegularExpression noComma(QStringLiteral("[^,]*"));
+    d->tbCPUName->setValidator(new QRegularExpressionValidator(noComma, d->tbCPUName));
     d->tbSetiDir = new QLineEdit(this);
     place(d->tbSetiDir, "tbSetiDir", 60, 720, 3495, 315);
     d->cmdBrowse = new QPushButton(QStringLiteral("&Browse"), this);
