@@ -220,6 +220,8 @@ private:
         double elapsed = in.clock - double(m.DownloadStart);
         if (elapsed < 0) // begun before midnight
             elapsed += StatsInterpreter::SecondsPerDay;
+        // The clock counts milliseconds; the subtraction must not show binary noise beyond them.
+        elapsed = std::round(elapsed * 1000.0) / 1000.0;
         const qint32 allowed = qint32(in.alarmInterval) * 60;
         if (elapsed > allowed) {
             log(QStringLiteral("Failed to download new work unit in time given.  Adjust alarm time to wait longer."));
