@@ -21,30 +21,20 @@ namespace {
 
 const QString &A = Schema::AppSettings;
 const QStringList OptionKeys = { Schema::MonitorInterval, Schema::AlarmInterval, Schema::ScrollInterval,
-                                 Schema::AlarmSound,      Schema::SoundsOn,      Schema::Scroll,
-                                 Schema::StartMinimized,  Schema::DisplayTopMost };
-
+    Schema::AlarmSound, Schema::SoundsOn, Schema::Scroll, Schema::StartMinimized, Schema::DisplayTopMost };
 // Differs from every default, so a value taken from the wrong key shows.
 const QStringList Stored = { "45", "7", "9", "/sounds/bell.wav", "False", "True", "True", "False" };
-
-QStringList storedOptions()
-{
-    QStringList out;
-    for (const QString &key : OptionKeys)
-        out << SettingsStore::get(A, key, QStringLiteral("<missing>"));
-    return out;
-}
+// In the order of the keys above; Check1_0..3 follow SoundsOn.
+const QStringList Boxes = { "tbRefreshInterval", "tbAlarmInterval", "tbScrollInterval", "tbAlarmSound" };
 
 QLineEdit *box(QWidget &w, const QString &name)
 {
     return w.findChild<QLineEdit *>(name);
 }
-
 QCheckBox *check(QWidget &w, int index)
 {
     return w.findChild<QCheckBox *>(QStringLiteral("Check1_%1").arg(index));
 }
-
 void click(QWidget &w, const char *button)
 {
     w.findChild<QPushButton *>(QLatin1String(button))->click();
@@ -56,6 +46,8 @@ class OptionsDialogTest : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<IsolatedSettings> m_settings;
+
 private Q_SLOTS:
     void init()
     {
@@ -65,149 +57,128 @@ private Q_SLOTS:
     }
     void cleanup() { m_settings.reset(); }
 
-    void loadShowsTheStore();
-    void closeStoresWhatIsTyped_data();
-    void closeStoresWhatIsTyped();
-    void leavingAnIntervalBoxChecksIt();
-    void cancelChangesNothing_data();
-    void cancelChangesNothing();
-    void browseAndTestAlarm();
+    void loadShowsTheStore()
+    {
+        modTavrik::ScrollInterval = 3; // e.g. set from the scrolling display and not saved
+        frmOptions dlg;
+        QStringList shown;
+        for (int i = 0; i < 8; ++i)
+            shown << (i < 4 ? box(dlg, Boxes[i])->text() : check(dlg, i - 4)->isChecked() ? "True" : "False");
+        QCOMPARE(shown, Stored);
+        QCOMPARE(modTavrik::ScrollInterval, qint16(9));
+        // A stored value longer than the typing limit is shown whole.
+        SettingsStore::save(A, Schema::MonitorInterval, QStringLiteral("-32768"));
+        frmOptions again;
+        QCOMPARE(box(again, Boxes[0])->text(), QStringLiteral("-32768"));
+    }
 
-private:
-    std::unique_ptr<IsolatedSettings> m_settings;
-};
+    // The conversion rules have their own table; these rows show each box is wired to its key.
+    void closeStoresWhatIsTyped_data()
+    {
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("fraction to even") << 2 << "12.5" << "12";
+        QTest::newRow("Enter with 99999") << 0 << "99999" << "5";
+        QTest::newRow("empty keeps previous") << 1 << "" << "7";
+        QTest::newRow("sound trimmed") << 3 << " /x/ring.wav " << "/x/ring.wav";
+    }
+    void closeStoresWhatIsTyped()
+    {
+        QFETCH(int, index);
+        QFETCH(QString, typed);
+        frmOptions dlg;
+        dlg.show();
+        box(dlg, Boxes[index])->setText(typed);
+        check(dlg, 0)->setChecked(true);
+        // Enter in the box presses the default button while the box keeps the focus.
+        QTest::keyClick(box(dlg, Boxes[index]), Qt::Key_Return);
+        QVERIFY(!dlg.isVisible());
+        QTEST(SettingsStore::get(A, OptionKeys[index], QString()), "stored");
+        QCOMPARE(SettingsStore::get(A, Schema::SoundsOn, QString()), QStringLiteral("True"));
+        QVERIFY(modTavrik::SoundsOn);
+    }
 
-void OptionsDialogTest::loadShowsTheStore()
-{
-    modTavrik::ScrollInterval = 3; // e.g. set from the scrolling display and not saved
-    frmOptions dlg;
-    const QStringList boxes = { "tbRefreshInterval", "tbAlarmInterval", "tbScrollInterval", "tbAlarmSound" };
-    for (int i = 0; i < boxes.size(); ++i)
-        QCOMPARE(box(dlg, boxes[i])->text(), Stored[i]);
-    // Check1_0..3: SoundsOn, Scroll, StartMinimized, DisplayTopMost
-    QCOMPARE(QList<bool>({ check(dlg, 0)->isChecked(), check(dlg, 1)->isChecked(), check(dlg, 2)->isChecked(),
-                           check(dlg, 3)->isChecked() }),
-             QList<bool>({ false, true, true, false }));
-    QCOMPARE(modTavrik::ScrollInterval, qint16(9));
-
-    // A stored value longer than the typing limit is shown whole.
-    SettingsStore::save(A, Schema::MonitorInterval, QStringLiteral("-32768"));
-    frmOptions again;
-    QCOMPARE(box(again, "tbRefreshInterval")->text(), QStringLiteral("-32768"));
-}
-
-void OptionsDialogTest::closeStoresWhatIsTyped_data()
-{
-    QTest::addColumn<QString>("boxName");
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("stored");
-
-    QTest::newRow("fraction to even") << "tbScrollInterval" << Schema::ScrollInterval << "12.5" << "12";
-    QTest::newRow("Enter with 99999") << "tbRefreshInterval" << Schema::MonitorInterval << "99999" << "5";
-    QTest::newRow("empty keeps previous") << "tbAlarmInterval" << Schema::AlarmInterval << "" << "7";
-    QTest::newRow("12abc keeps previous") << "tbRefreshInterval" << Schema::MonitorInterval << "12abc" << "45";
-    QTest::newRow("sound trimmed") << "tbAlarmSound" << Schema::AlarmSound << " /x/ring.wav " << "/x/ring.wav";
-}
-
-void OptionsDialogTest::closeStoresWhatIsTyped()
-{
-    QFETCH(QString, boxName);
-    QFETCH(QString, key);
-    QFETCH(QString, typed);
-    QFETCH(QString, stored);
-
-    frmOptions dlg;
-    dlg.show();
-    box(dlg, boxName)->setText(typed);
-    check(dlg, 0)->setChecked(true);
-    // Enter in the box presses the default button while the box keeps the focus.
-    QTest::keyClick(box(dlg, boxName), Qt::Key_Return);
-    QVERIFY(!dlg.isVisible());
-    QCOMPARE(SettingsStore::get(A, key, QString()), stored);
-    QCOMPARE(SettingsStore::get(A, Schema::SoundsOn, QString()), QStringLiteral("True"));
-    QVERIFY(modTavrik::SoundsOn);
-}
-
-void OptionsDialogTest::leavingAnIntervalBoxChecksIt()
-{
-    frmOptions dlg;
-    for (const QString name : { "tbRefreshInterval", "tbAlarmInterval", "tbScrollInterval", "tbAlarmSound" }) {
-        for (const QString typed : { "30001", "12abc" }) {
-            box(dlg, name)->setText(typed);
-            QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-            QApplication::sendEvent(box(dlg, name), &out);
-            const bool reset = name != u"tbAlarmSound" && typed == u"30001";
-            QCOMPARE(box(dlg, name)->text(), reset ? QStringLiteral("5") : typed);
+    void leavingAnIntervalBoxChecksIt()
+    {
+        frmOptions dlg;
+        for (const QString &name : Boxes) {
+            for (const QString typed : { "30001", "12abc" }) {
+                box(dlg, name)->setText(typed);
+                QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+                QApplication::sendEvent(box(dlg, name), &out);
+                const bool reset = name != u"tbAlarmSound" && typed == u"30001";
+                QCOMPARE(box(dlg, name)->text(), reset ? QStringLiteral("5") : typed);
+            }
         }
     }
-}
 
-void OptionsDialogTest::cancelChangesNothing_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("Cancel") << "cancel";
-    QTest::newRow("Esc") << "escape";
-    QTest::newRow("close box") << "close";
-}
+    void cancelChangesNothing_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how : { "Cancel", "Esc", "close box" })
+            QTest::newRow(how) << QString::fromLatin1(how);
+    }
+    void cancelChangesNothing()
+    {
+        QFETCH(QString, how);
+        frmOptions dlg;
+        dlg.show();
+        for (int i = 0; i < 4; ++i) {
+            box(dlg, Boxes[i])->setText(QStringLiteral("123"));
+            check(dlg, i)->toggle();
+        }
+        if (how == u"Cancel")
+            click(dlg, "Command1_1");
+        else if (how == u"Esc")
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        else
+            dlg.close();
+        QVERIFY(!dlg.isVisible());
+        QStringList options;
+        for (const QString &key : OptionKeys)
+            options << SettingsStore::get(A, key, QStringLiteral("<missing>"));
+        QCOMPARE(options, Stored);
+        QCOMPARE(modTavrik::MonitorInterval, qint16(45));
+        QCOMPARE(modTavrik::AlarmSound, Stored[3]);
+        QVERIFY(!modTavrik::SoundsOn && modTavrik::StartMinimized);
+    }
 
-void OptionsDialogTest::cancelChangesNothing()
-{
-    QFETCH(QString, how);
-    frmOptions dlg;
-    dlg.show();
-    for (const char *name : { "tbRefreshInterval", "tbAlarmInterval", "tbScrollInterval", "tbAlarmSound" })
-        box(dlg, name)->setText(QStringLiteral("123"));
-    for (int i = 0; i < 4; ++i)
-        check(dlg, i)->toggle();
-    if (how == u"cancel")
-        click(dlg, "Command1_1");
-    else if (how == u"escape")
-        QTest::keyClick(&dlg, Qt::Key_Escape);
-    else
-        dlg.close();
+    void browseAndTestAlarm()
+    {
+        // A picked path longer than the typing limit, in a folder that exists.
+        const QString picked = QDir::toNativeSeparators(
+            m_settings->dir() + QStringLiteral("/a/rather/long/path/to/a/sound/folder/that/goes/on/and/on/alarm.wav"));
+        QVERIFY(picked.size() > 80 && QDir().mkpath(QFileInfo(picked).path()));
+        QStringList played;
+        bksPublicModule::SetWavePlayer([&played](const QString &path, bool wait, bool loop) {
+            played << QStringLiteral("%1 %2 %3").arg(path).arg(wait).arg(loop);
+        });
+        const QString cwd = QDir::currentPath();
+        frmOptions dlg;
+        QLineEdit *sound = box(dlg, Boxes[3]);
+        sound->clear();
+        Prompt::SetNextText(picked);
+        click(dlg, "Command2");
+        QCOMPARE(sound->text(), picked);
+        Prompt::SetNextText(QString()); // cancelled
+        click(dlg, "Command2");
+        QCOMPARE(sound->text(), picked);
+        QCOMPARE(Prompt::Asked(), QStringList(2, QStringLiteral("Select the Alarm Sound...")));
+        QCOMPARE(QDir::currentPath(), cwd); // the picker is given its folder; the process stays put
 
-    QVERIFY(!dlg.isVisible());
-    QCOMPARE(storedOptions(), Stored);
-    QCOMPARE(modTavrik::MonitorInterval, qint16(45));
-    QCOMPARE(modTavrik::AlarmSound, Stored[3]);
-    QVERIFY(!modTavrik::SoundsOn && modTavrik::StartMinimized);
-}
-
-void OptionsDialogTest::browseAndTestAlarm()
-{
-    // A picked path longer than the typing limit, in a folder that exists.
-    const QString picked = QDir::toNativeSeparators(
-        m_settings->dir() + QStringLiteral("/a/rather/long/path/to/a/sound/folder/that/goes/on/and/on/alarm.wav"));
-    QVERIFY(picked.size() > 80 && QDir().mkpath(QFileInfo(picked).path()));
-    QStringList played;
-    bksPublicModule::SetWavePlayer([&played](const QString &path, bool wait, bool loop) {
-        played << QStringLiteral("%1 %2 %3").arg(path).arg(wait).arg(loop);
-    });
-    const QString cwd = QDir::currentPath();
-
-    frmOptions dlg;
-    box(dlg, "tbAlarmSound")->clear();
-    Prompt::SetNextText(picked);
-    click(dlg, "Command2");
-    QCOMPARE(box(dlg, "tbAlarmSound")->text(), picked);
-    Prompt::SetNextText(QString()); // cancelled
-    click(dlg, "Command2");
-    QCOMPARE(box(dlg, "tbAlarmSound")->text(), picked);
-    QCOMPARE(Prompt::Asked(), QStringList(2, QStringLiteral("Select the Alarm Sound...")));
-    QCOMPARE(QDir::currentPath(), cwd); // the picker is given its folder; the process stays put
-
-    // Sounds are off in the store: ticking the box without Close keeps Test Alarm silent.
-    const QString ring = QDir::toNativeSeparators(m_settings->dir() + QStringLiteral("/ring.wav"));
-    QVERIFY(WriteTextFile(ring, "RIFF"));
-    box(dlg, "tbAlarmSound")->setText(u' ' + ring + u' ');
-    check(dlg, 0)->setChecked(true);
-    click(dlg, "Command3");
-    QVERIFY(played.isEmpty());
-    modTavrik::SoundsOn = true;
-    click(dlg, "Command3");
-    QCOMPARE(played, QStringList { ring + QStringLiteral(" 0 0") });
-}
+        // Sounds are off in the store: ticking the box without Close keeps Test Alarm silent.
+        const QString ring = QDir::toNativeSeparators(m_settings->dir() + QStringLiteral("/ring.wav"));
+        QVERIFY(WriteTextFile(ring, "RIFF"));
+        sound->setText(u' ' + ring + u' ');
+        check(dlg, 0)->setChecked(true);
+        click(dlg, "Command3");
+        QVERIFY(played.isEmpty());
+        modTavrik::SoundsOn = true;
+        click(dlg, "Command3");
+        QCOMPARE(played, QStringList { ring + QStringLiteral(" 0 0") });
+    }
+};
 
 TAVRIK_TEST(OptionsDialogTest)
 #include "OptionsDialogTest.moc"
