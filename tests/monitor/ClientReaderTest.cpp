@@ -1,6 +1,6 @@
+#include "monitor/ClientReader.h"
 #include "common/TestSupport.h"
 #include "core/Failure.h"
-#include "monitor/ClientReader.h"
 
 #include <QDir>
 #include <QTest>
@@ -30,47 +30,39 @@ private Q_SLOTS:
 
     void failureCodes_data()
     {
-        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QStringList>("files"); // "name/" is a folder, "name!" a file beyond the limit
         QTest::addColumn<QString>("subPath");
         QTest::addColumn<int>("state");
         QTest::addColumn<int>("user");
         QTest::addColumn<int>("wtemp");
         QTest::addColumn<bool>("detail");
-
-        QTest::newRow("directory missing") << "" << "gone/" << 76 << 76 << 76 << false;
-        QTest::newRow("machine and share missing") << "" << "host/share/seti/" << 76 << 76 << 76 << false;
-        QTest::newRow("user info missing") << "state" << "" << 0 << 53 << 53 << false;
-        QTest::newRow("everything there") << "state user wtemp" << "" << 0 << 0 << 0 << false;
-        QTest::newRow("path runs through a file") << "plainfile" << "plain/" << Failure::FromErrno(ENOTDIR, false)
-                                                  << Failure::FromErrno(ENOTDIR, false)
-                                                  << Failure::FromErrno(ENOTDIR, false) << false;
-        QTest::newRow("state is a folder") << "statedir user" << "" << Failure::FromErrno(EISDIR, true) << 0 << 53
-                                           << true;
-        QTest::newRow("state beyond 1 MiB") << "statehuge user" << "" << int(Failure::FileTooLarge) << 0 << 53 << true;
-        QTest::newRow("wtemp is a folder") << "state user wtempdir" << "" << 0 << 0 << 53 << false;
+        const QStringList all { "State.txt", "User_Info.txt", "wtemp.txt" };
+        QTest::newRow("directory missing") << QStringList() << "gone/" << 76 << 76 << 76 << false;
+        QTest::newRow("machine and share missing") << QStringList() << "host/share/seti/" << 76 << 76 << 76 << false;
+        QTest::newRow("folder name too long") << QStringList() << QString(300, u'n') + u'/' << 52 << 52 << 52 << false;
+        QTest::newRow("user info missing") << QStringList { "State.txt" } << "" << 0 << 53 << 53 << false;
+        QTest::newRow("everything there") << all << "" << 0 << 0 << 0 << false;
+        QTest::newRow("path runs through a file") << QStringList { "plain" } << "plain/" << 76 << 76 << 76 << false;
+        QTest::newRow("state is a folder")
+            << QStringList { "State.txt/", "User_Info.txt" } << "" << 75 << 0 << 53 << true;
+        QTest::newRow("state beyond 1 MiB")
+            << QStringList { "State.txt!", "User_Info.txt" } << "" << 7 << 0 << 53 << true;
+        QTest::newRow("wtemp is a folder")
+            << QStringList { "State.txt", "User_Info.txt", "wtemp.txt/" } << "" << 0 << 0 << 53 << false;
     }
-
     void failureCodes()
     {
-        QFETCH(QString, setup);
+        QFETCH(QStringList, files);
         QFETCH(QString, subPath);
         QFETCH(bool, detail);
-        const QStringList parts = setup.split(u' ', Qt::SkipEmptyParts);
-        if (parts.contains(QLatin1String("state")))
-            QVERIFY(write(QStringLiteral("State.txt"), "prog=0.5\ncpu=1\n"));
-        if (parts.contains(QLatin1String("user")))
-            QVERIFY(write(QStringLiteral("User_Info.txt"), "nwus=1\n"));
-        if (parts.contains(QLatin1String("wtemp")))
-            QVERIFY(write(QStringLiteral("wtemp.txt"), QByteArray(1000, 'w')));
-        if (parts.contains(QLatin1String("plainfile")))
-            QVERIFY(write(QStringLiteral("plain"), "x"));
-        if (parts.contains(QLatin1String("statedir")))
-            QVERIFY(QDir().mkpath(dir() + QStringLiteral("State.txt")));
-        if (parts.contains(QLatin1String("wtempdir")))
-            QVERIFY(QDir().mkpath(dir() + QStringLiteral("wtemp.txt")));
-        if (parts.contains(QLatin1String("statehuge")))
-            QVERIFY(write(QStringLiteral("State.txt"), QByteArray(ClientReader::MaxFileSize + 1, 'x')));
-
+        for (QString name : files) {
+            if (name.endsWith(u'/'))
+                QVERIFY(QDir().mkpath(dir() + name));
+            else if (name.endsWith(u'!'))
+                QVERIFY(write(name.chopped(1), QByteArray(ClientReader::MaxFileSize + 1, 'x')));
+            else
+                QVERIFY(write(name, name == u"State.txt" ? "prog=0.5\ncpu=1\n" : "nwus=1\n"));
+        }
         const ClientSnapshot s = ClientReader::Read(dir() + subPath);
         QTEST(s.state.error, "state");
         QTEST(s.user.error, "user");
@@ -110,13 +102,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("userFrom");
         QTest::addColumn<int>("wtempError");
 
-        QTest::newRow("lower case") << QStringList{"state.txt", "user_info.txt", "wtemp.txt"} << "" << "state.txt"
+        QTest::newRow("lower case") << QStringList { "state.txt", "user_info.txt", "wtemp.txt" } << "" << "state.txt"
                                     << "user_info.txt" << 0;
-        QTest::newRow("upper case") << QStringList{"STATE.TXT", "USER_INFO.TXT", "WTEMP.TXT"} << "" << "STATE.TXT"
+        QTest::newRow("upper case") << QStringList { "STATE.TXT", "USER_INFO.TXT", "WTEMP.TXT" } << "" << "STATE.TXT"
                                     << "USER_INFO.TXT" << 0;
-        QTest::newRow("exact name first") << QStringList{"state.txt", "State.txt", "User_Info.txt", "USER_INFO.TXT"}
-                                          << "" << "State.txt" << "User_Info.txt" << 53;
-        QTest::newRow("path without separator") << QStringList{"seti1state.txt", "seti1User_Info.txt"} << "seti1"
+        QTest::newRow("exact name first")
+            << QStringList { "state.txt", "State.txt", "User_Info.txt", "USER_INFO.TXT" } << "" << "State.txt"
+            << "User_Info.txt" << 53;
+        QTest::newRow("path without separator") << QStringList { "seti1state.txt", "seti1User_Info.txt" } << "seti1"
                                                 << "seti1state.txt" << "seti1User_Info.txt" << 53;
     }
 

@@ -26,31 +26,6 @@
 
 #include <memory>
 
-namespace {
-
-QColor colour(const QWidget *w)
-{
-    return w->palette().color(QPalette::WindowText);
-}
-
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-QString log()
-{
-    return frmMessages::exists() ? frmMessages::instance()->Message() : QString();
-}
-
-QString settingsText(const QString &file)
-{
-    QFile f(file);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-} // namespace
-
 class CpuWindowTest : public QObject
 {
     Q_OBJECT
@@ -70,10 +45,17 @@ class CpuWindowTest : public QObject
         return w;
     }
 
-    template <typename T = QLabel>
-    static T *get(QWidget *w, const char *name)
+    template <typename T = QLabel> static T *get(QWidget *w, const char *name)
     {
         return w->findChild<T *>(QLatin1String(name));
+    }
+    static QColor colour(const QWidget *w) { return w->palette().color(QPalette::WindowText); }
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    static QString log() { return frmMessages::exists() ? frmMessages::instance()->Message() : QString(); }
+    static QString settingsText(const QString &file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
 private Q_SLOTS:
@@ -119,7 +101,7 @@ private Q_SLOTS:
         QCOMPARE(get<QProgressBar>(w, "ProgressBar1")->value(), 50);
         QCOMPARE(get(w, "lblTime")->text(), modDateTime::SecondsToText(3600));
         QCOMPARE(get(w, "lblPackageDown")->text() + get(w, "lblPackageUp")->text() + get(w, "lblPackage")->text(),
-                 QStringLiteral("120119120"));
+            QStringLiteral("120119120"));
         QCOMPARE(m_totals->downloaded(), QStringLiteral("120"));
         QCOMPARE(m_totals->currentSeconds(), 3600.0);
         QVERIFY(log().contains(QStringLiteral("Starting Update of Alpha\r\nReading file ") + dir));
@@ -159,7 +141,7 @@ private Q_SLOTS:
         frmSetiControl *w = window(QStringLiteral("Beta"), m_client->path());
         QVERIFY(w->Load(nullptr)); // from 0 to 100: moving
         w->UpdateDisplay(); // the watch starts
-        for (int minutes : {5, 0, 5, 0}) {
+        for (int minutes : { 5, 0, 5, 0 }) {
             Clock::Advance(minutes * 60000 + (minutes ? 0 : 1000));
             w->UpdateDisplay();
         }
@@ -177,7 +159,7 @@ private Q_SLOTS:
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::Top, QStringLiteral("999")));
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::AllowUpdates, QStringLiteral("False")));
         QList<QPointer<frmSetiControl>> windows;
-        for (const char *name : {"A", "B", "C"}) {
+        for (const char *name : { "A", "B", "C" }) {
             windows << window(QLatin1String(name), m_client->path());
             QVERIFY(windows.last()->Load(nullptr));
         }
@@ -195,11 +177,12 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(SettingsStore::get(QString::number(i), Schema::CPUName, QString()), QString(QChar(u'A' + i)));
         QCOMPARE(SettingsStore::get(QStringLiteral("A"), Schema::CPUPath, QString()), m_client->path() + u'/');
-        QCOMPARE(SettingsStore::get(QStringLiteral("A"), Schema::WindowState, QString()), QStringLiteral("0"));
         QCOMPARE(SettingsStore::getPlacement(QStringLiteral("A"), QRect()), QRect(105, 105, 4725, 1590));
-        QCOMPARE(SettingsStore::get(QStringLiteral("B"), Schema::AllowUpdates, QString()), QStringLiteral("False"));
-        QCOMPARE(SettingsStore::get(QStringLiteral("B"), Schema::WindowState, QString()), QStringLiteral("1"));
-        QCOMPARE(SettingsStore::get(QStringLiteral("B"), Schema::Top, QString()), QStringLiteral("999"));
+        QStringList stored;
+        for (const QString &key : { Schema::WindowState, Schema::AllowUpdates, Schema::Top })
+            stored << SettingsStore::get(QStringLiteral("A"), key, {})
+                   << SettingsStore::get(QStringLiteral("B"), key, {});
+        QCOMPARE(stored, QStringList({ "0", "1", "True", "False", "105", "999" }));
     }
 
     // A window shown without a CPU asks for one; given none it reports it and leaves nothing.
@@ -217,8 +200,8 @@ private Q_SLOTS:
         const QString settingsBefore = settingsText(m_settings->configFile());
         bool boxesFromDefaults = false;
         frmCPUInfo::setScript([&](frmCPUInfo &dialog) {
-            boxesFromDefaults =
-                !get<QCheckBox>(&dialog, "Check1_0")->isChecked() && get<QCheckBox>(&dialog, "Check1_1")->isChecked();
+            boxesFromDefaults
+                = !get<QCheckBox>(&dialog, "Check1_0")->isChecked() && get<QCheckBox>(&dialog, "Check1_1")->isChecked();
             get<QLineEdit>(&dialog, "tbCPUName")->setText(QStringLiteral("Fresh"));
             get<QLineEdit>(&dialog, "tbSetiDir")->setText(m_client->path());
             get<QPushButton>(&dialog, answer ? "Command1_0" : "Command1_1")->click();
@@ -258,8 +241,8 @@ private Q_SLOTS:
     void mouse_data()
     {
         QTest::addColumn<QString>("target");
-        for (const char *name : {"", "Label1", "Label2", "Label3", "Label5", "Label7", "lblPackage", "lblPackageDown",
-                                 "lblPackageUp", "lblPath", "lblPercent", "lblTime", "picDownloading", "ProgressBar1"})
+        for (const char *name : { "", "Label1", "Label2", "Label3", "Label5", "Label7", "lblPackage", "lblPackageDown",
+                 "lblPackageUp", "lblPath", "lblPercent", "lblTime", "picDownloading", "ProgressBar1" })
             QTest::newRow(*name ? name : "background") << QString::fromLatin1(name);
     }
 

@@ -1,7 +1,7 @@
+#include "monitor/SimulatedClient.h"
 #include "common/TestSupport.h"
 #include "core/Failure.h"
 #include "monitor/ClientReader.h"
-#include "monitor/SimulatedClient.h"
 #include "monitor/StatsInterpreter.h"
 
 #include <QDir>
@@ -13,26 +13,16 @@
 namespace {
 
 // Reads the directory the way the CPU window does, carrying the readings from run to run.
-struct Monitor {
-    explicit Monitor(const QString &dir)
-        : dir(dir)
-    {
-    }
-
+struct Monitor
+{
     QString dir;
-    MonitorFields fields;
+    MonitorFields fields {};
     double clock = 1000;
 
     UpdateResult read()
     {
-        UpdateInput in;
-        in.name = QStringLiteral("Sim");
-        in.path = dir;
-        in.files = ClientReader::Read(dir);
-        in.fields = fields;
-        in.clock = clock += 31;
-        in.date = QStringLiteral("now");
-        UpdateResult r = StatsInterpreter::Run(in);
+        const UpdateResult r = StatsInterpreter::Run({ QStringLiteral("Sim"), dir, ClientReader::Read(dir), fields, 5,
+            clock += 31, QStringLiteral("now"), 0, 0 });
         fields = r.fields;
         return r;
     }
@@ -66,7 +56,7 @@ private Q_SLOTS:
         o.lowerNames = lowerNames;
         SimulatedClient sim(tmp.path(), o);
         QVERIFY(sim.start());
-        Monitor monitor(tmp.path() + u'/');
+        Monitor monitor { tmp.path() + u'/' };
 
         const qint64 firstUnits = sim.unitsDownloaded();
         qint64 lastDown = 0, lastUp = 0, largestDownload = 0;
@@ -77,7 +67,7 @@ private Q_SLOTS:
             const UpdateResult r = monitor.read();
             if (r.failure == Failure::FileNotFound) {
                 QVERIFY(sim.phase() == SimulatedClient::Phase::Starting
-                        || (sim.phase() == SimulatedClient::Phase::Downloading && sim.downloadBytes() == 0));
+                    || (sim.phase() == SimulatedClient::Phase::Downloading && sim.downloadBytes() == 0));
                 continue;
             }
             QCOMPARE(r.failure, 0);
@@ -132,27 +122,20 @@ private Q_SLOTS:
         if (!QFileInfo(tool).isExecutable())
             QSKIP("tavrik-simclient is not built");
         QTemporaryDir tmp;
-        QProcess p;
-        p.start(tool, {tmp.path(), QStringLiteral("--once"), QStringLiteral("--prog"), QStringLiteral("0.25"),
-                       QStringLiteral("--cpu"), QStringLiteral("90"), QStringLiteral("--nwus"), QStringLiteral("5"),
-                       QStringLiteral("--nresults"), QStringLiteral("4"), QStringLiteral("--crlf")});
-        QVERIFY(p.waitForFinished());
-        QCOMPARE(p.exitCode(), 0);
-        Monitor monitor(tmp.path() + u'/');
-        const UpdateResult r = monitor.read();
+        auto exitCode = [&](const QString &args) {
+            QProcess p;
+            p.start(tool, QStringList { tmp.path() } + args.split(u' '));
+            return p.waitForFinished() ? p.exitCode() : -1;
+        };
+        QCOMPARE(exitCode("--once --prog 0.25 --cpu 90 --nwus 5 --nresults 4 --crlf"), 0);
+        const UpdateResult r = Monitor { tmp.path() + u'/' }.read();
         QCOMPARE(r.failure, 0);
         QCOMPARE(r.percentText, StatsInterpreter::PercentText(25));
         QCOMPARE(r.cpuSeconds, 90.0);
         QCOMPARE(r.packageDownText, QStringLiteral("5"));
         QCOMPARE(r.packageText, QStringLiteral("5"));
-
-        p.start(tool, {tmp.path(), QStringLiteral("--speed"), QStringLiteral("fast")});
-        QVERIFY(p.waitForFinished());
-        QCOMPARE(p.exitCode(), 2);
-        p.start(tool, {tmp.path(), QStringLiteral("--steps"), QStringLiteral("3"), QStringLiteral("--interval"),
-                       QStringLiteral("0"), QStringLiteral("--wtemp"), QStringLiteral("1000")});
-        QVERIFY(p.waitForFinished());
-        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(exitCode("--speed fast"), 2);
+        QCOMPARE(exitCode("--steps 3 --interval 0 --wtemp 1000"), 0);
         QVERIFY(QFileInfo(tmp.filePath(QStringLiteral("wtemp.txt"))).size() > 1000);
     }
 };

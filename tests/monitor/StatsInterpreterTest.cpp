@@ -1,6 +1,6 @@
+#include "monitor/StatsInterpreter.h"
 #include "common/TestSupport.h"
 #include "core/Failure.h"
-#include "monitor/StatsInterpreter.h"
 
 #include <QLocale>
 #include <QTest>
@@ -16,64 +16,11 @@ const QString Started = QStringLiteral("Downloading started at ") + Date;
 const QString Closing = QStringLiteral("Cruncher updated successfully at: ") + Date + QStringLiteral("\r\n");
 const QString ReadState = QStringLiteral("Reading file /seti/State.txt");
 const QString ReadUser = QStringLiteral("Reading file /seti/User_Info.txt");
+const QString Text53 = QStringLiteral("Cruncher\r\nSeti Path: /seti/\r\nError #: 53\r\nDescription: ");
+const QString NotStarted = QStringLiteral("Downloading not started.");
+const QString NewUnit = QStringLiteral("Downloading a new work unit...");
 
-ClientFile text(const QString &t)
-{
-    ClientFile f;
-    f.text = t;
-    return f;
-}
-
-ClientFile failed(int code, const QString &detail = {})
-{
-    ClientFile f;
-    f.error = code;
-    f.detail = detail;
-    return f;
-}
-
-ClientSnapshot snap(const ClientFile &state, const ClientFile &user = text(User), qint64 wtemp = -1)
-{
-    ClientSnapshot s;
-    s.state = state;
-    s.user = user;
-    s.wtempError = wtemp < 0 ? int(Failure::FileNotFound) : 0;
-    s.wtempLength = qMax<qint64>(0, wtemp);
-    return s;
-}
-
-MonitorFields fields(float percent, qint32 start = 0, bool red = false, float bar = 0)
-{
-    MonitorFields f;
-    f.Percent = f.LastPercent = percent;
-    f.DownloadStart = start;
-    f.label3Red = red;
-    f.barValue = bar;
-    return f;
-}
-
-UpdateResult run(const ClientSnapshot &s, const MonitorFields &f = {}, double clock = 36000.25, qint16 alarm = 5)
-{
-    UpdateInput in;
-    in.name = QStringLiteral("Cruncher");
-    in.path = QStringLiteral("/seti/");
-    in.files = s;
-    in.fields = f;
-    in.clock = clock;
-    in.date = Date;
-    in.alarmInterval = alarm;
-    return StatsInterpreter::Run(in);
-}
-
-QString generic(int code)
-{
-    return QStringLiteral("CPU: Cruncher\r\nSeti Path: /seti/\r\nError #: %1\r\nDescription: %2")
-        .arg(code)
-        .arg(Failure::Description(code));
-}
-
-template <typename T>
-T fetched(const char *column)
+template <typename T> T fetched(const char *column)
 {
     return *static_cast<T *>(QTest::qData(column, qMetaTypeId<T>()));
 }
@@ -83,6 +30,29 @@ T fetched(const char *column)
 class StatsInterpreterTest : public QObject
 {
     Q_OBJECT
+
+    static ClientFile text(const QString &t) { return { t, 0, {} }; }
+    static ClientFile failed(int code, const QString &detail = {}) { return { {}, code, detail }; }
+    static ClientSnapshot snap(const ClientFile &state, const ClientFile &user = text(User), qint64 wtemp = -1)
+    {
+        return { state, user, wtemp < 0 ? int(Failure::FileNotFound) : 0, qMax<qint64>(0, wtemp) };
+    }
+    static MonitorFields fields(float percent, qint32 start = 0, bool red = false, float bar = 0)
+    {
+        return { percent, percent, 0, start, red, bar };
+    }
+    static UpdateResult run(
+        const ClientSnapshot &s, const MonitorFields &f = {}, double clock = 36000.25, qint16 alarm = 5)
+    {
+        return StatsInterpreter::Run(
+            { QStringLiteral("Cruncher"), QStringLiteral("/seti/"), s, f, alarm, clock, Date, 0, 0 });
+    }
+    static QString generic(int code)
+    {
+        return QStringLiteral("CPU: Cruncher\r\nSeti Path: /seti/\r\nError #: %1\r\nDescription: %2")
+            .arg(code)
+            .arg(Failure::Description(code));
+    }
 
 private Q_SLOTS:
     void progressDecision_data()
@@ -96,29 +66,27 @@ private Q_SLOTS:
         QTest::addColumn<bool>("panel");
         QTest::addColumn<qint32>("start");
         QTest::addColumn<QStringList>("decision"); // log texts between the readings and the end
-
         const QString half = QStringLiteral("ver=1\r\nprog=0.5\r\ncpu=3600\r\n");
         const QString done = QStringLiteral("prog=1.0\ncpu=9\n");
         QTest::newRow("moving, CRLF") << half << fields(10, 500, false, 10) << -1ll << 0 << false << 50.f << false
                                       << 500 << QStringList();
         QTest::newRow("upper-case keys") << half.toUpper() << fields(0) << -1ll << 0 << false << 50.f << false << 0
                                          << QStringList();
-        QTest::newRow("stalled clears the timing") << half << fields(50, 1234, false, 50) << -1ll << 0 << true << 50.f
-                                                   << false << 0 << QStringList();
+        QTest::newRow("stalled clears the timing")
+            << half << fields(50, 1234, false, 50) << -1ll << 0 << true << 50.f << false << 0 << QStringList();
         QTest::newRow("no progress at 0") << QStringLiteral("prog=0\ncpu=0\n") << fields(0, 777, true) << -1ll << 0
-                                          << true << 0.f << false << 777 << QStringList{Started};
+                                          << true << 0.f << false << 777 << QStringList { Started };
         QTest::newRow("finished: the watch starts") << done << fields(100, 0, false, 100) << 180224ll << 0 << true
-                                                    << 50.f << true << 36000 << QStringList{Started};
+                                                    << 50.f << true << 36000 << QStringList { Started };
         QTest::newRow("finished, red caption turns black")
             << done << fields(100, 35900, true, 3) << 90112ll << 0 << true << 25.f << true << 35900
-            << QStringList{QStringLiteral("Alarm time is 100.25, Interval is 300"), Started};
+            << QStringList { QStringLiteral("Alarm time is 100.25, Interval is 300"), Started };
         QTest::newRow("download beyond a unit: 380") << done << fields(100, 0, false, 7) << 360449ll << 380 << true
-                                                     << 7.f << true << 36000 << QStringList{Started, generic(380)};
-        QTest::newRow("above 100 while moving: 380") << QStringLiteral("prog=1.5\ncpu=1\n") << fields(0, 0, false, 7)
-                                                     << -1ll << 380 << false << 7.f << false << 0
-                                                     << QStringList{generic(380)};
+                                                     << 7.f << true << 36000 << QStringList { Started, generic(380) };
+        QTest::newRow("above 100 while moving: 380")
+            << QStringLiteral("prog=1.5\ncpu=1\n") << fields(0, 0, false, 7) << -1ll << 380 << false << 7.f << false
+            << 0 << QStringList { generic(380) };
     }
-
     void progressDecision()
     {
         QFETCH(QString, state);
@@ -133,9 +101,7 @@ private Q_SLOTS:
         QTEST(r.fields.barValue, "bar");
         QTEST(r.downloadingVisible.value(), "panel");
         QTEST(r.fields.DownloadStart, "start");
-        if (failure == 0)
-            decision << Closing;
-        QCOMPARE(r.log.mid(3), decision);
+        QCOMPARE(r.log.mid(3), failure ? decision : decision << Closing);
         QCOMPARE(r.percentText.has_value(), failure == 0);
     }
 
@@ -150,17 +116,14 @@ private Q_SLOTS:
 
         r = run(snap(state), r.fields, 36031.25);
         QCOMPARE(r.failure, 53);
-        QCOMPARE(r.log.mid(3), (QStringList{Started,
-                                            QStringLiteral("Cruncher\r\nSeti Path: /seti/\r\nError #: 53\r\n"
-                                                           "Description: ")
-                                                + Failure::Description(53),
-                                            QStringLiteral("Downloading not started.")}));
-        QCOMPARE(r.label3Text, QStringLiteral("Downloading not started..."));
+        QCOMPARE(r.log.mid(3), (QStringList { Started, Text53 + Failure::Description(53), NotStarted }));
+        QCOMPARE(r.label3Text, NotStarted + QStringLiteral(".."));
         QVERIFY(r.fields.label3Red && *r.downloadingVisible && *r.percentRed);
 
         r = run(snap(state, text(User), 90112), r.fields, 36062.25);
-        QCOMPARE(r.log.mid(3), (QStringList{QStringLiteral("Alarm time is 31.25, Interval is 300"), Started, Closing}));
-        QCOMPARE(r.label3Text, QStringLiteral("Downloading a new work unit..."));
+        QCOMPARE(
+            r.log.mid(3), (QStringList { QStringLiteral("Alarm time is 31.25, Interval is 300"), Started, Closing }));
+        QCOMPARE(r.label3Text, NewUnit);
         QVERIFY(!r.fields.label3Red);
         QCOMPARE(r.percentText, QStringLiteral("25%"));
         QCOMPARE(r.fields.DownloadStart, 36031);
@@ -172,80 +135,70 @@ private Q_SLOTS:
         QTest::addColumn<int>("failure");
         QTest::addColumn<QStringList>("branch"); // log texts after "Starting Update of"
         QTest::addColumn<QString>("label3"); // red when a notice, black for the watch's start
-        QTest::addColumn<float>("percent"); // before: Percent 12.5, LastPercent 12.5, bar 12.5
-        QTest::addColumn<float>("bar");
-
-        const QString text53 = QStringLiteral("Cruncher\r\nSeti Path: /seti/\r\nError #: 53\r\nDescription: ")
-            + Failure::Description(53);
+        QTest::addColumn<float>("after"); // bar, and Percent unless a download is watched; before: 12.5
+        const QString text53 = Text53 + Failure::Description(53);
         const QString error5 = QStringLiteral("If the percent complete is less than 0.01, you will get error 5.\r\n"
                                               "This is because the Seti@Home client doesn't create the \r\n"
                                               "state.txt file until it has done some processing.");
-        const QString notStarted = QStringLiteral("Downloading not started...");
+        const QString notStarted = NotStarted + QStringLiteral("..");
         const ClientFile good = text(QStringLiteral("prog=0.25\ncpu=10\n"));
         const QString tooLarge = QStringLiteral("/seti/State.txt is larger than 1048576 bytes; it was not read.");
-
-        QTest::newRow("folder missing")
-            << snap(failed(76), failed(76)) << 76
-            << QStringList{ReadState, QStringLiteral("Path not found - Possible reasons include: computer may be\r\n"
-                                                     "turned off, hard drive may have turned off due to\r\n"
-                                                     "power management features, or path entered is incorrect.")}
-            << QStringLiteral("Path not found...") << 12.5f << 12.5f;
-        QTest::newRow("bad file name") << snap(failed(52)) << 52
-                                       << QStringList{ReadState, QStringLiteral("Can not access file '/seti/'\r\n"
-                                                                                "Drive may not be available, or "
-                                                                                "incorrect path specified.")}
-                                       << QStringLiteral("Drive or file not be available...") << 12.5f << 12.5f;
-        QTest::newRow("state missing") << snap(failed(53)) << 53
-                                       << QStringList{ReadState, text53, QStringLiteral("Downloading not started.")}
-                                       << notStarted << 12.5f << 12.5f;
+        QTest::newRow("folder missing") << snap(failed(76), failed(76)) << 76 << QStringList { ReadState,
+                                               QStringLiteral(
+                                                   "Path not found - Possible reasons include: computer may be\r\n"
+                                                   "turned off, hard drive may have turned off due to\r\n"
+                                                   "power management features, or path entered is incorrect.") }
+                                        << QStringLiteral("Path not found...") << 12.5f;
+        QTest::newRow("bad file name") << snap(failed(52)) << 52 << QStringList { ReadState,
+                                              QStringLiteral(
+                                                  "Can not access file '/seti/'\r\n"
+                                                  "Drive may not be available, or incorrect path specified.") }
+                                       << QStringLiteral("Drive or file not be available...") << 12.5f;
+        QTest::newRow("state missing") << snap(failed(53)) << 53 << QStringList { ReadState, text53, NotStarted }
+                                       << notStarted << 12.5f;
+        // Percent stays, the bar shows how much has arrived, unless more than a unit has.
         QTest::newRow("state missing, download half in")
-            << snap(failed(53), failed(53), 180224) << 53 << QStringList{ReadState, text53, Started}
-            << QStringLiteral("Downloading a new work unit...") << 12.5f << 50.f;
+            << snap(failed(53), failed(53), 180224) << 53 << QStringList { ReadState, text53, Started } << NewUnit
+            << 50.f;
         QTest::newRow("state missing, download beyond a unit: bar kept")
-            << snap(failed(53), failed(53), 400000) << 53 << QStringList{ReadState, text53, Started}
-            << QStringLiteral("Downloading a new work unit...") << 12.5f << 12.5f;
+            << snap(failed(53), failed(53), 400000) << 53 << QStringList { ReadState, text53, Started } << NewUnit
+            << 12.5f;
         QTest::newRow("user info missing: no progress taken")
-            << snap(good, failed(53)) << 53
-            << QStringList{ReadState, ReadUser, text53, QStringLiteral("Downloading not started.")} << notStarted
-            << 12.5f << 12.5f;
+            << snap(good, failed(53)) << 53 << QStringList { ReadState, ReadUser, text53, NotStarted } << notStarted
+            << 12.5f;
         QTest::newRow("empty state") << snap(text(QString())) << 5
-                                     << QStringList{ReadState, ReadUser, generic(5), error5} << QString() << 12.5f
-                                     << 12.5f;
-        QTest::newRow("too many files") << snap(failed(67)) << 67
-                                        << QStringList{ReadState, generic(67),
-                                                       QStringLiteral("Possible reason is a disk defragmentation "
-                                                                      "program is running.")}
-                                        << QString() << 12.5f << 12.5f;
+                                     << QStringList { ReadState, ReadUser, generic(5), error5 } << QString() << 12.5f;
+        QTest::newRow("too many files") << snap(failed(67)) << 67 << QStringList { ReadState, generic(67),
+                                               QStringLiteral(
+                                                   "Possible reason is a disk defragmentation program is running.") }
+                                        << QString() << 12.5f;
         QTest::newRow("state too large") << snap(failed(7, tooLarge)) << 7
-                                         << QStringList{ReadState, generic(7), tooLarge} << QString() << 12.5f << 12.5f;
-        QTest::newRow("key missing, no garbage value")
-            << snap(text(QStringLiteral("cpu=12345678\nprog0.5\n"))) << 13
-            << QStringList{ReadState, ReadUser, generic(13),
-                           QStringLiteral("The value \"PROG=\" was not found in /seti/State.txt.")}
-            << QString() << 12.5f << 12.5f;
+                                         << QStringList { ReadState, generic(7), tooLarge } << QString() << 12.5f;
+        QTest::newRow("key missing, no garbage value") << snap(text(QStringLiteral("cpu=12345678\nprog0.5\n"))) << 13
+            << QStringList { ReadState, ReadUser, generic(13),
+                   QStringLiteral("The value \"PROG=\" was not found in /seti/State.txt.") }
+            << QString() << 12.5f;
         QTest::newRow("user key missing after progress")
             << snap(good, text(QStringLiteral("nwus=5\ntotal_cpu=1\n"))) << 13
-            << QStringList{ReadState, ReadUser, generic(13),
-                           QStringLiteral("The value \"NRESULTS=\" was not found in /seti/User_Info.txt.")}
-            << QString() << 25.f << 25.f;
-        QTest::newRow("progress beyond a single") << snap(text(QStringLiteral("prog=1e39\ncpu=1\n"))) << 6
-                                                  << QStringList{ReadState, ReadUser, generic(6)} << QString()
-                                                  << 12.5f << 12.5f;
+            << QStringList { ReadState, ReadUser, generic(13),
+                   QStringLiteral("The value \"NRESULTS=\" was not found in /seti/User_Info.txt.") }
+            << QString() << 25.f;
+        QTest::newRow("progress beyond a single")
+            << snap(text(QStringLiteral("prog=1e39\ncpu=1\n"))) << 6 << QStringList { ReadState, ReadUser, generic(6) }
+            << QString() << 12.5f;
     }
-
     void failureBranches()
     {
-        QFETCH(ClientSnapshot, files);
         QFETCH(QString, label3);
-        const UpdateResult r = run(files, fields(12.5f, 0, false, 12.5f));
+        const UpdateResult r = run(fetched<ClientSnapshot>("files"), fields(12.5f, 0, false, 12.5f));
         QTEST(r.failure, "failure");
         QCOMPARE(r.log.first(), QStringLiteral("\r\nStarting Update of Cruncher"));
         QTEST(r.log.mid(1), "branch");
         QCOMPARE(r.label3Text.value_or(QString()), label3);
-        QCOMPARE(r.fields.label3Red, !label3.isEmpty() && label3 != QLatin1String("Downloading a new work unit..."));
+        QCOMPARE(r.fields.label3Red, !label3.isEmpty() && label3 != NewUnit);
         QCOMPARE(r.downloadingVisible.value_or(false), !label3.isEmpty());
-        QTEST(r.fields.Percent, "percent");
-        QTEST(r.fields.barValue, "bar");
+        QCOMPARE(r.fields.Percent, label3 == NewUnit ? 12.5f : fetched<float>("after"));
+        QTEST(r.fields.barValue, "after");
         QVERIFY(!r.packageText && !r.downloaded && !r.playAlarm);
     }
 
@@ -254,10 +207,10 @@ private Q_SLOTS:
         QTest::addColumn<qint16>("alarm");
         QTest::addColumn<qint32>("start");
         QTest::addColumn<double>("clock");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("logged");
         QTest::addColumn<qint32>("startAfter");
-        const QString late =
-            QStringLiteral("Failed to download new work unit in time given.  Adjust alarm time to wait longer.");
+        const QString late
+            = QStringLiteral("Failed to download new work unit in time given.  Adjust alarm time to wait longer.");
         QTest::newRow("in time") << qint16(5) << 1000 << 1300.0 << "Alarm time is 300, Interval is 300" << 1000;
         QTest::newRow("late restarts the timing") << qint16(5) << 1000 << 1300.5 << late << 1300;
         QTest::newRow("600 minutes") << qint16(600) << 1000 << 2000.0 << "Alarm time is 1000, Interval is 36000"
@@ -266,16 +219,14 @@ private Q_SLOTS:
                                          << 86390;
         QTest::newRow("late across midnight") << qint16(5) << 86000 << 1000.0 << late << 1000;
     }
-
     void downloadWatch()
     {
-        QFETCH(QString, text);
-        QFETCH(qint32, start);
-        const UpdateResult r = run(snap(::text(QStringLiteral("prog=1\ncpu=9\n")), ::text(User), 1000),
-                                   fields(100, start, false, 100), fetched<double>("clock"), fetched<qint16>("alarm"));
+        QFETCH(QString, logged);
+        const UpdateResult r = run(snap(text(QStringLiteral("prog=1\ncpu=9\n")), text(User), 1000),
+            fields(100, fetched<qint32>("start"), false, 100), fetched<double>("clock"), fetched<qint16>("alarm"));
         QCOMPARE(r.failure, 0);
-        QCOMPARE(r.log.at(3), text);
-        QCOMPARE(r.playAlarm, text.startsWith(QLatin1String("Failed")));
+        QCOMPARE(r.log.at(3), logged);
+        QCOMPARE(r.playAlarm, logged.startsWith(QLatin1String("Failed")));
         QTEST(r.fields.DownloadStart, "startAfter");
     }
 
@@ -289,21 +240,19 @@ private Q_SLOTS:
         QTest::addColumn<bool>("leads");
         QTest::addColumn<int>("failure");
         const QString crlf = QStringLiteral("id=1\r\nnwus=120\r\nnresults=119\r\ntotal_cpu=7200.5\r\n");
-        QTest::newRow("first reading") << User << 0.0 << 0.0 << QStringList{"120", "119", "120"} << true << 0;
-        QTest::newRow("CRLF: no CR shown") << crlf << 0.0 << 0.0 << QStringList{"120", "119", "120"} << true << 0;
-        QTest::newRow("same account, same counts") << User << 120.0 << 119.0 << QStringList{"120", "119", "120"}
-                                                   << false << 0;
-        QTest::newRow("other CPU behind") << User << 121.0 << 120.0 << QStringList{"120", "119", "120"} << false << 0;
-        QTest::newRow("one more result") << User << 120.0 << 118.0 << QStringList{"120", "119", "120"} << true << 0;
+        const QStringList read { "120", "119", "120" };
+        QTest::newRow("first reading") << User << 0.0 << 0.0 << read << true << 0;
+        QTest::newRow("CRLF: no CR shown") << crlf << 0.0 << 0.0 << read << true << 0;
+        QTest::newRow("same account, same counts") << User << 120.0 << 119.0 << read << false << 0;
+        QTest::newRow("other CPU behind") << User << 121.0 << 120.0 << read << false << 0;
+        QTest::newRow("one more result") << User << 120.0 << 118.0 << read << true << 0;
         QTest::newRow("texts kept as read") << QStringLiteral("nwus= 7 units\nnresults=abc\ntotal_cpu=1\n") << 0.0
-                                            << 0.0 << QStringList{" 7 UNITS", "ABC", "1"} << true << 0;
+                                            << 0.0 << QStringList { " 7 UNITS", "ABC", "1" } << true << 0;
         QTest::newRow("bad total keeps the counts") << QStringLiteral("nwus=9\nnresults=8\ntotal_cpu=soon\n") << 0.0
-                                                    << 0.0 << QStringList{"9", "8", "9"} << true << 13;
+                                                    << 0.0 << QStringList { "9", "8", "9" } << true << 13;
     }
-
     void accountFigures()
     {
-        QFETCH(QStringList, labels);
         QFETCH(bool, leads);
         UpdateInput in;
         in.files = snap(text(QStringLiteral("prog=0.5\ncpu=60\n")), text(fetched<QString>("user")));
@@ -311,28 +260,21 @@ private Q_SLOTS:
         in.shownUploaded = fetched<double>("shownUp");
         const UpdateResult r = StatsInterpreter::Run(in);
         QTEST(r.failure, "failure");
-        QCOMPARE((QStringList{*r.packageDownText, *r.packageUpText, *r.packageText}), labels);
+        QTEST((QStringList { *r.packageDownText, *r.packageUpText, *r.packageText }), "labels");
         QCOMPARE(r.cpuSeconds, 60.0);
         QCOMPARE(r.downloaded, leads ? r.packageDownText : std::nullopt);
         QCOMPARE(r.uploaded, leads ? r.packageUpText : std::nullopt);
         QCOMPARE(r.totalTimeText.has_value(), leads && r.failure == 0);
     }
 
-    void percentText_data()
-    {
-        QTest::addColumn<float>("value");
-        QTest::addColumn<QString>("digits"); // "." stands for the user's decimal point
-        QTest::newRow("whole") << 50.f << "50";
-        QTest::newRow("fraction") << 12.5f << "12.5";
-        QTest::newRow("seven digits") << float(100.0 / 3.0) << "33.33333";
-        QTest::newRow("single noise hidden") << 0.1f * 100.f << "10";
-    }
-
     void percentText()
     {
-        QFETCH(QString, digits);
-        QCOMPARE(StatsInterpreter::PercentText(fetched<float>("value")),
-                 digits.replace(u'.', QLocale::system().decimalPoint()) + u'%');
+        // Whole, fraction, seven digits, and a single's noise hidden; "." is the user's decimal point.
+        const std::pair<float, QString> rows[]
+            = { { 50.f, "50" }, { 12.5f, "12.5" }, { float(100.0 / 3.0), "33.33333" }, { 0.1f * 100.f, "10" } };
+        for (auto [value, digits] : rows)
+            QCOMPARE(
+                StatsInterpreter::PercentText(value), digits.replace(u'.', QLocale::system().decimalPoint()) + u'%');
     }
 };
 
