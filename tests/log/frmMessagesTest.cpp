@@ -14,25 +14,15 @@
 
 #include <memory>
 
-namespace {
-
-QString lines(const QStringList &entries)
-{
-    return entries.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
-}
-frmMessages *log()
-{
-    return frmMessages::instance();
-}
-
-} // namespace
-
 class frmMessagesTest : public QObject
 {
     Q_OBJECT
 
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QMdiArea> m_area;
+
+    static QString lines(const QStringList &entries) { return entries.join(QStringLiteral("\r\n")) + "\r\n"; }
+    static frmMessages *log() { return frmMessages::instance(); }
 
     QMdiArea *useArea()
     {
@@ -52,12 +42,6 @@ private Q_SLOTS:
         m_area.reset();
         m_settings.reset();
         QVERIFY(!frmMessages::exists());
-    }
-
-    void cutsOnlyPastTheLimit()
-    {
-        QCOMPARE(MessageLog::CharsToCut(25000), 0);
-        QCOMPARE(MessageLog::CharsToCut(25001), 20001);
     }
 
     void appends_data()
@@ -119,27 +103,6 @@ private Q_SLOTS:
         first->setLogVisible(true);
         QVERIFY(first->isLogVisible());
         QCOMPARE(first->Message(), lines({ "one", "two" }));
-
-        Framework::FrameOf(first)->resize(20, 20);
-        QVERIFY(Framework::GeometryTwips(first).width() >= 3045 - 15);
-        QVERIFY(Framework::GeometryTwips(first).height() >= 1485 - 15);
-        const int m = Framework::TwipsToPixelsX(20, first);
-        QCOMPARE(first->findChild<QPlainTextEdit *>()->geometry(), first->rect().adjusted(m, m, -m, -m));
-    }
-
-    void reportsActivation()
-    {
-        QMdiArea *area = useArea();
-        QMdiSubWindow *other = area->addSubWindow(new QWidget);
-        other->show();
-        frmMessages::Append(QStringLiteral("x"));
-        area->setActiveSubWindow(other);
-        QSignalSpy activated(log(), &frmMessages::activated);
-        QSignalSpy deactivated(log(), &frmMessages::deactivated);
-        area->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(Framework::FrameOf(log())));
-        QCOMPARE(std::make_pair(activated.count(), deactivated.count()), std::make_pair(qsizetype(1), qsizetype(0)));
-        area->setActiveSubWindow(other);
-        QCOMPARE(std::make_pair(activated.count(), deactivated.count()), std::make_pair(qsizetype(1), qsizetype(1)));
     }
 
     void savesAndRestoresByState_data()
@@ -166,28 +129,20 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore::get(Schema::Message, Schema::Width, {}), Conv::SingleText(saved.width()));
         if (state == 2)
             QVERIFY(shown.width() > set.width());
-
         QCOMPARE(Framework::WindowStateCode(log()), state);
         if (state == 0)
             QCOMPARE(Framework::GeometryTwips(log()), set);
     }
 
-    void unreadableStoredValuesFallBack_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QRect>("placement");
-        QTest::newRow("Top") << Schema::Top << QRect(300, 105, 6000, 3000);
-        QTest::newRow("WindowState") << Schema::WindowState << QRect(300, 600, 6000, 3000);
-    }
+    // An unreadable Top falls back to its default alone; an unreadable state means normal.
     void unreadableStoredValuesFallBack()
     {
-        QFETCH(QString, key);
-        QFETCH(QRect, placement);
         useArea();
         SettingsStore::savePlacement(Schema::Message, QRect(300, 600, 6000, 3000));
-        SettingsStore::save(Schema::Message, key, QStringLiteral("abc"));
+        SettingsStore::save(Schema::Message, Schema::WindowState, QStringLiteral("abc"));
+        SettingsStore::save(Schema::Message, Schema::Top, QStringLiteral("abc"));
         QCOMPARE(Framework::WindowStateCode(log()), 0);
-        QCOMPARE(Framework::GeometryTwips(log()), placement);
+        QCOMPARE(Framework::GeometryTwips(log()), QRect(300, 105, 6000, 3000));
     }
 
     void failedSettingsWritesGoToTheLog()
