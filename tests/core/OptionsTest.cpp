@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <memory>
+#include <tuple>
 
 using namespace modTavrik;
 
@@ -62,28 +63,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("interval above 16 bits") << Schema::MonitorInterval << "40000"
-                                                << "12";
-        QTest::newRow("interval not a number") << Schema::MonitorInterval << "abc"
-                                               << "12";
-        QTest::newRow("interval with fraction") << Schema::MonitorInterval << "44.5"
-                                                << "44";
-        QTest::newRow("alarm interval negative") << Schema::AlarmInterval << "-7"
-                                                 << "-7";
-        QTest::newRow("scroll interval below range") << Schema::ScrollInterval << "-32769"
-                                                     << "9";
-        QTest::newRow("-1 is true") << Schema::SoundsOn << "-1"
-                                    << "True";
-        QTest::newRow("other number is true") << Schema::Scroll << "2"
-                                              << "True";
-        QTest::newRow("0 is false") << Schema::StartMinimized << "0"
-                                    << "False";
-        QTest::newRow("word in capitals") << Schema::StartMinimized << "FALSE"
-                                          << "False";
-        QTest::newRow("boolean not a word") << Schema::StartMinimized << "maybe"
-                                            << "True";
-        QTest::newRow("sound path as is") << Schema::AlarmSound << " /x/a b.wav "
-                                          << " /x/a b.wav ";
+        const std::tuple<QString, const char *, const char *> rows[] = { { Schema::MonitorInterval, "40000", "12" },
+            { Schema::MonitorInterval, "abc", "12" }, { Schema::MonitorInterval, "44.5", "44" },
+            { Schema::AlarmInterval, "-7", "-7" }, { Schema::ScrollInterval, "-32769", "9" },
+            { Schema::SoundsOn, "-1", "True" }, { Schema::Scroll, "2", "True" },
+            { Schema::StartMinimized, "0", "False" }, { Schema::StartMinimized, "FALSE", "False" },
+            { Schema::StartMinimized, "maybe", "True" }, { Schema::AlarmSound, " /x/a b.wav ", " /x/a b.wav " } };
+        for (const auto &[key, stored, expected] : rows)
+            QTest::addRow("%s=%s", qPrintable(key), stored) << key << QString(stored) << QString(expected);
     }
     void handEditedValue()
     {

@@ -1,12 +1,10 @@
 #include "core/SingleInstance.h"
 #include "common/TestSupport.h"
-#include "core/Failure.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -50,23 +48,6 @@ private Q_SLOTS:
             QVERIFY(WriteTextFile(path, QByteArray::number(pid) + content.mid(content.indexOf('\n'))));
             SingleInstance next(dir.path());
             QVERIFY(next.tryAcquire());
-        }
-    }
-
-    // Opening a client file in each situation gives the code the log explains.
-    void failureCodeOfOpen()
-    {
-        QTemporaryDir dir;
-        QVERIFY(WriteTextFile(dir.filePath(QStringLiteral("plain")), "x"));
-        const std::pair<QString, int> cases[]
-            = { { "State.txt", Failure::FileNotFound }, { "gone/State.txt", Failure::PathNotFound },
-                  { "plain/State.txt", Failure::PathNotFound }, { QString(300, u'n'), Failure::BadFileName } };
-        for (const auto &[relative, code] : cases) {
-            const QString path = dir.filePath(relative);
-            QCOMPARE(::open(QFile::encodeName(path).constData(), O_RDONLY), -1);
-            const int err = errno;
-            QCOMPARE(Failure::FromErrno(err, QFileInfo(QFileInfo(path).absolutePath()).isDir()), code);
-            QVERIFY(!Failure::Description(code).isEmpty());
         }
     }
 };

@@ -1,138 +1,111 @@
+#include "panel/CpuList.h"
 #include "common/TestSupport.h"
 #include "core/Schema.h"
 #include "core/SettingsStore.h"
-#include "panel/CpuList.h"
 
 #include <QTest>
 
-using Loaded = QList<QPair<QString, QString>>;
+#include <memory>
 
 class CpuListTest : public QObject
 {
     Q_OBJECT
 
-    // Opens CPUs the way a CPU window's load does: it takes one off the hand-over count.
-    static CpuList::LoadCpu recorder(Loaded &loaded)
+    std::unique_ptr<IsolatedSettings> m_settings;
+
+    static QString get(const QString &section, const QString &key) { return SettingsStore::get(section, key, {}); }
+    static void save(const QString &section, const QString &key, const QString &v)
     {
-        return [&loaded](const QString &name, const QString &path) {
-            loaded.append({name, path});
-            const int n = SettingsStore::getInt16(Schema::AppSettings, Schema::TotalCPUs, QStringLiteral("0")).value_or(0);
-            if (n > 0)
-                SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, n - 1);
-        };
+        SettingsStore::save(section, key, v);
     }
 
 private Q_SLOTS:
-    void firstRunOpensDefaultCpu()
+    void init() { m_settings = std::make_unique<IsolatedSettings>(); }
+    void cleanup() { m_settings.reset(); }
+
+    // Stored as "section|key|value" lines; CPUs opened as "name|path". The opener takes one off the
+    // hand-over count, the way a CPU window's load does.
+    void build_data()
     {
-        IsolatedSettings settings;
-        Loaded loaded;
-        CpuList::Build(recorder(loaded));
-        QCOMPARE(loaded, (Loaded {{Schema::DefaultCPUName, Schema::DefaultCPUPath()}}));
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QString>("cpusAfter");
+        const QString home = Schema::DefaultCPUPath();
+        QTest::newRow("first run: the default CPU")
+            << QStringList() << QStringList { Schema::DefaultCPUName + u'|' + home } << "";
+        // A blank name becomes the default CPU, a blank path the default path.
+        const QStringList handOver { "0|CPUName|Den/Attic", "1|CPUName|a\\b", "2|CPUName|", "3|CPUName|Laptop",
+            "Den/Attic|CPUPath|/mnt/den/", "a\\b|CPUPath|/srv/ab/", "Laptop|CPUPath|  ", "AppSettings|TotalCPUs|4" };
+        const QStringList opened { "Den/Attic|/mnt/den/", "a\\b|/srv/ab/", Schema::DefaultCPUName + u'|' + home,
+            "Laptop|" + home };
+        QTest::newRow("hand-over list taken over") << handOver << opened << "Den/Attic,a\\b,This Computer,Laptop,";
+        // An empty entry ends the list; a CPU without a path is passed on blank for its window to ask.
+        QTest::newRow("list after an abnormal end")
+            << QStringList { "AppSettings|CPUs|Den,Attic,,Lost,", "Den|CPUPath|/mnt/den/" }
+            << QStringList { "Den|/mnt/den/", "Attic|" } << "Den,Attic,,Lost,";
     }
-
-    void handOverListIsTakenOver()
+    void build()
     {
-        IsolatedSettings settings;
-        const QStringList names {QStringLiteral("Den/Attic"), QStringLiteral("a\\b"), QStringLiteral(""),
-                                 QStringLiteral("Laptop")};
-        for (int i = 0; i < names.size(); ++i)
-            SettingsStore::save(QString::number(i), Schema::CPUName, names[i]);
-        SettingsStore::save(names[0], Schema::CPUPath, QStringLiteral("/mnt/den/"));
-        SettingsStore::save(names[1], Schema::CPUPath, QStringLiteral("/srv/ab/"));
-        SettingsStore::save(names[3], Schema::CPUPath, QStringLiteral("  "));
-        SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 4);
-
-        Loaded loaded;
-        CpuList::Build(recorder(loaded));
-        const Loaded expected {{names[0], QStringLiteral("/mnt/den/")},
-                               {names[1], QStringLiteral("/srv/ab/")},
-                               {Schema::DefaultCPUName, Schema::DefaultCPUPath()},
-                               {names[3], Schema::DefaultCPUPath()}};
-        QCOMPARE(loaded, expected);
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()),
-                 QStringLiteral("Den/Attic,a\\b,This Computer,Laptop,"));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+        QFETCH(QStringList, stored);
+        for (const QString &line : stored)
+            save(line.section(u'|', 0, 0), line.section(u'|', 1, 1), line.section(u'|', 2));
+        QStringList opened;
+        CpuList::Build([&opened](const QString &name, const QString &path) {
+            opened << name + u'|' + path;
+            const int n = get(Schema::AppSettings, Schema::TotalCPUs).toInt();
+            if (n > 0)
+                SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, n - 1);
+        });
+        QTEST(opened, "opened");
+        QTEST(get(Schema::AppSettings, Schema::CPUs), "cpusAfter");
+        QCOMPARE(get(Schema::AppSettings, Schema::TotalCPUs).toInt(), 0);
         for (int i = 0; i < 4; ++i)
             QVERIFY(!SettingsStore::sectionExists(QString::number(i)));
-        QVERIFY(SettingsStore::sectionExists(names[0])); // the CPU's own section stays
+        if (!stored.isEmpty())
+            QVERIFY(SettingsStore::sectionExists(opened.first().section(u'|', 0, 0))); // its own section stays
     }
 
-    void listAfterAbnormalEnd()
-    {
-        IsolatedSettings settings;
-        SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("Den,Attic,,Lost,"));
-        SettingsStore::save(QStringLiteral("Den"), Schema::CPUPath, QStringLiteral("/mnt/den/"));
-        Loaded loaded;
-        CpuList::Build(recorder(loaded));
-        // An empty entry ends the list; a CPU without a path is passed on blank for its window to ask.
-        QCOMPARE(loaded, (Loaded {{QStringLiteral("Den"), QStringLiteral("/mnt/den/")}, {QStringLiteral("Attic"), QString()}}));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,Attic,,Lost,"));
-    }
-
-    void listEdits_data()
-    {
-        QTest::addColumn<QString>("list");
-        QTest::addColumn<QString>("op");
-        QTest::addColumn<QString>("a");
-        QTest::addColumn<QString>("b");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("append") << "A," << "add" << "B" << "" << "A,B,";
-        QTest::newRow("append to empty") << "" << "add" << "A" << "" << "A,";
-        QTest::newRow("rename middle") << "A,B,C," << "rename" << "B" << "Den/Attic" << "A,Den/Attic,C,";
-        QTest::newRow("rename unknown appends") << "A," << "rename" << "X" << "Y" << "A,Y,";
-        QTest::newRow("remove") << "A,B,C," << "remove" << "B" << "" << "A,C,";
-        QTest::newRow("remove first of twins") << "A,A," << "remove" << "A" << "" << "A,";
-        QTest::newRow("remove unknown") << "A," << "remove" << "Z" << "" << "A,";
-    }
     void listEdits()
     {
-        QFETCH(QString, list);
-        QFETCH(QString, op);
-        QFETCH(QString, a);
-        QFETCH(QString, b);
-        QFETCH(QString, expected);
-        const QString got = op == QLatin1String("add") ? CpuList::AppendName(list, a)
-                            : op == QLatin1String("rename") ? CpuList::ReplaceName(list, a, b)
-                                                            : CpuList::RemoveName(list, a);
-        QCOMPARE(got, expected);
+        const std::pair<QString, const char *> rows[]
+            = { { CpuList::AppendName("A,", "B"), "A,B," }, { CpuList::AppendName("", "A"), "A," },
+                  { CpuList::ReplaceName("A,B,C,", "B", "Den/Attic"), "A,Den/Attic,C," },
+                  { CpuList::ReplaceName("A,", "X", "Y"), "A,Y," }, // an unknown name is appended
+                  { CpuList::RemoveName("A,B,C,", "B"), "A,C," }, { CpuList::RemoveName("A,A,", "A"), "A," },
+                  { CpuList::RemoveName("A,", "Z"), "A," } };
+        for (const auto &[got, expected] : rows)
+            QCOMPARE(got, QString::fromLatin1(expected));
     }
 
     void recordsAreWrittenAtOnce()
     {
-        IsolatedSettings settings;
-        CpuList::SaveRecord({QStringLiteral("Den"), QStringLiteral("/mnt/den/"), 0, false, true, QRect(15, 30, 4725, 1590)});
+        CpuList::SaveRecord({ "Den", "/mnt/den/", 0, false, true, QRect(15, 30, 4725, 1590) });
         CpuList::Added(QStringLiteral("Den"));
         CpuList::Added(QStringLiteral("Den"));
-        QCOMPARE(SettingsStore::get(QStringLiteral("Den"), Schema::AllowUpdates, QString()), QStringLiteral("False"));
-        QCOMPARE(SettingsStore::get(QStringLiteral("Den"), Schema::Width, QString()), QStringLiteral("4725"));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,"));
-
+        QCOMPARE(get("Den", Schema::AllowUpdates), QStringLiteral("False"));
+        QCOMPARE(get("Den", Schema::Width), QStringLiteral("4725"));
+        QCOMPARE(get(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
         // A minimised window keeps its last normal place.
-        CpuList::SaveRecord({QStringLiteral("Den"), QStringLiteral("/mnt/den/"), 1, true, true, QRect(0, 0, 10, 10)});
-        QCOMPARE(SettingsStore::get(QStringLiteral("Den"), Schema::Width, QString()), QStringLiteral("4725"));
-        QVERIFY(!CpuList::SaveRecord({QStringLiteral(" "), QStringLiteral("/x/"), 0, true, true, QRect()}));
+        CpuList::SaveRecord({ "Den", "/mnt/den/", 1, true, true, QRect(0, 0, 10, 10) });
+        QCOMPARE(get("Den", Schema::Width), QStringLiteral("4725"));
+        QVERIFY(!CpuList::SaveRecord({ " ", "/x/", 0, true, true, QRect() }));
     }
 
     void removeTakesBackTheHandOverEntry()
     {
-        IsolatedSettings settings;
-        SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("Den,Attic,"));
-        SettingsStore::save(QStringLiteral("Attic"), Schema::CPUPath, QStringLiteral("/mnt/attic/"));
+        save(Schema::AppSettings, Schema::CPUs, "Den,Attic,");
+        save("Attic", Schema::CPUPath, "/mnt/attic/");
         // What the window's unload has just written:
-        SettingsStore::save(QStringLiteral("0"), Schema::CPUName, QStringLiteral("Attic"));
+        save("0", Schema::CPUName, "Attic");
         SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 1);
-
         CpuList::ForgetUnloaded(QStringLiteral("Attic"));
-        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("0")));
-        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Attic")));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,"));
-
+        QVERIFY(!SettingsStore::sectionExists("0") && !SettingsStore::sectionExists("Attic"));
+        QCOMPARE(get(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
+        QCOMPARE(get(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
         // Nothing was unloaded: the first delete finds nothing and the command stops there.
-        SettingsStore::save(QStringLiteral("Den"), Schema::CPUPath, QStringLiteral("/mnt/den/"));
+        save("Den", Schema::CPUPath, "/mnt/den/");
         CpuList::ForgetUnloaded(QStringLiteral("Den"));
-        QVERIFY(SettingsStore::sectionExists(QStringLiteral("Den")));
+        QVERIFY(SettingsStore::sectionExists("Den"));
     }
 };
 

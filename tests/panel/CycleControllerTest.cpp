@@ -1,32 +1,36 @@
+#include "panel/CycleController.h"
 #include "common/TestSupport.h"
 #include "core/modTavrik.h"
-#include "panel/CycleController.h"
 
 #include <QTest>
+
+// Records what the controller asks of the main window.
+struct Probe
+{
+    int cycles = 0;
+    int resets = 0;
+    QList<bool> enabledStates;
+    bool enabledDuringUpdate = false;
+    std::function<void()> duringCycle;
+
+    CycleController::Actions actions()
+    {
+        return { [this](bool enabled) { enabledStates << enabled; }, [this] { ++resets; },
+            [this] {
+                enabledDuringUpdate = enabledDuringUpdate || enabledStates.value(enabledStates.size() - 1, true);
+                ++cycles;
+                if (duringCycle)
+                    duringCycle();
+            },
+            {} };
+    }
+};
 
 class CycleControllerTest : public QObject
 {
     Q_OBJECT
 
-    struct Probe {
-        int cycles = 0;
-        int resets = 0;
-        QList<bool> enabledStates;
-        std::function<void()> duringCycle;
-        bool enabledDuringUpdate = true;
-    };
-
-    static CycleController::Actions actionsFor(Probe &p)
-    {
-        return {[&p](bool enabled) { p.enabledStates.append(enabled); }, [&p] { ++p.resets; },
-                [&p] {
-                    ++p.cycles;
-                    p.enabledDuringUpdate = p.enabledStates.isEmpty() || p.enabledStates.last();
-                    if (p.duringCycle)
-                        p.duringCycle();
-                },
-                {}};
-    }
+    IsolatedSettings m_settings;
 
 private Q_SLOTS:
     void cycleEveryIntervalPlusOneTicks_data()
@@ -45,24 +49,22 @@ private Q_SLOTS:
         QFETCH(int, interval);
         QFETCH(int, ticks);
         QFETCH(int, cycles);
-        IsolatedSettings settings;
         modTavrik::MonitorInterval = qint16(interval);
         Probe p;
-        CycleController c(actionsFor(p));
+        CycleController c(p.actions());
         for (int i = 0; i < ticks; ++i)
             c.tick();
         QCOMPARE(p.cycles, cycles);
         QCOMPARE(p.resets, cycles);
-        QVERIFY(!p.enabledDuringUpdate || cycles == 0);
+        QVERIFY(!p.enabledDuringUpdate); // Refresh and Exit are off while the CPUs update
         QVERIFY(p.enabledStates.isEmpty() || p.enabledStates.last());
     }
 
     void refreshRunsAtOnceAndRestartsCount()
     {
-        IsolatedSettings settings;
         modTavrik::MonitorInterval = 3;
         Probe p;
-        CycleController c(actionsFor(p));
+        CycleController c(p.actions());
         c.tick();
         c.tick();
         c.refresh();
@@ -77,14 +79,12 @@ private Q_SLOTS:
 
     void reentryDuringCycle()
     {
-        IsolatedSettings settings;
         modTavrik::MonitorInterval = 0;
         Probe p;
-        CycleController c(actionsFor(p));
-        int nested = 0;
+        CycleController c(p.actions());
+        // Events let through by a CPU update: a tick, and a forced refresh.
         p.duringCycle = [&] {
-            // Events let through by a CPU update: a tick, and a forced refresh.
-            if (nested++ == 0) {
+            if (p.cycles == 1) {
                 c.tick();
                 c.refresh();
                 QVERIFY(c.isCycling());
@@ -95,7 +95,7 @@ private Q_SLOTS:
         QCOMPARE(p.cycles, 2); // the refresh ran as a fresh cycle right after
         QCOMPARE(p.resets, 2);
         QVERIFY(!c.isBusy());
-        QCOMPARE(p.enabledStates, (QList<bool> {false, true, false, true}));
+        QCOMPARE(p.enabledStates, (QList<bool> { false, true, false, true }));
     }
 };
 

@@ -13,9 +13,9 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -29,25 +29,19 @@ class PanelTest : public QObject
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_clients;
 
-    QString writeClient(const QString &name, double prog, double cpu, int nwus, int nresults, double totalCpu)
+    QString writeClient(
+        const char *name, double prog = 0.5, double cpu = 10, int nwus = 1, int nresults = 1, double totalCpu = 10)
     {
-        const QString dir = m_clients->filePath(name) + u'/';
-        WriteTextFile(dir + QStringLiteral("State.txt"),
-                      QStringLiteral("ver=3\nprog=%1\ncpu=%2\n").arg(prog).arg(cpu).toUtf8());
-        WriteTextFile(dir + QStringLiteral("User_Info.txt"),
-                      QStringLiteral("id=7\nnwus=%1\nnresults=%2\ntotal_cpu=%3\n").arg(nwus).arg(nresults).arg(totalCpu).toUtf8());
+        const QString dir = m_clients->filePath(QLatin1String(name)) + u'/';
+        WriteTextFile(dir + "State.txt",
+            QByteArray("ver=3\nprog=") + QByteArray::number(prog) + "\ncpu=" + QByteArray::number(cpu) + "\n");
+        WriteTextFile(dir + "User_Info.txt",
+            QString::asprintf("id=7\nnwus=%d\nnresults=%d\ntotal_cpu=%g\n", nwus, nresults, totalCpu).toUtf8());
         return dir;
     }
 
-    static QString label(mfrmTavrik &w, const char *name)
-    {
-        return w.findChild<QLabel *>(QLatin1String(name))->text();
-    }
-
-    static QAction *item(mfrmTavrik &w, const char *name)
-    {
-        return w.findChild<QAction *>(QLatin1String(name));
-    }
+    static QString label(mfrmTavrik &w, const char *name) { return w.findChild<QLabel *>(name)->text(); }
+    static QAction *item(mfrmTavrik &w, const char *name) { return w.findChild<QAction *>(name); }
 
     static QStringList names(const QList<frmSetiControl *> &cpus)
     {
@@ -75,10 +69,11 @@ class PanelTest : public QObject
         dlg.findChild<QPushButton *>(QStringLiteral("Command1_0"))->click();
     }
 
-    static void activate(mfrmTavrik &w, frmSetiControl *cpu)
+    static void activate(mfrmTavrik &w, QWidget *cpu)
     {
         w.mdiArea()->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(cpu->parentWidget()));
     }
+    static QString stored(const QString &section, const QString &key) { return SettingsStore::get(section, key, {}); }
 
 private Q_SLOTS:
     void init()
@@ -98,17 +93,16 @@ private Q_SLOTS:
 
     void runCloseAndRestart()
     {
-        const QStringList cpuNames {QStringLiteral("Den/Attic"), QStringLiteral("Laptop"), QStringLiteral("Box, 7")};
-        const QStringList paths {writeClient(QStringLiteral("a"), 0.25, 3600, 10, 8, 100000),
-                                 writeClient(QStringLiteral("b"), 0.5, 60, 12, 11, 200000),
-                                 writeClient(QStringLiteral("c"), 0.75, 1, 3, 2, 50)};
+        const QStringList cpuNames { QStringLiteral("Den/Attic"), QStringLiteral("Laptop"), QStringLiteral("Box, 7") };
+        const QStringList paths { writeClient("a", 0.25, 3600, 10, 8, 100000),
+            writeClient("b", 0.5, 60, 12, 11, 200000), writeClient("c", 0.75, 1, 3, 2, 50) };
         storeHandOver(cpuNames, paths);
         {
             mfrmTavrik w;
             w.Load();
             QCOMPARE(w.windowTitle(), QStringLiteral("Tavrik Panel V.1.0.0"));
             QCOMPARE(names(w.cpuWindows()), cpuNames);
-            QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+            QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
             QVERIFY(frmMessages::exists());
             QVERIFY(item(w, "mnuWindowMessage")->isChecked());
 
@@ -132,7 +126,7 @@ private Q_SLOTS:
             QCOMPARE(SettingsStore::get(cpuNames[0], Schema::AllowUpdates, QString()), QStringLiteral("False"));
             QVERIFY(w.close());
         }
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("3"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("3"));
         QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QStringLiteral("x")), QString());
         for (int i = 0; i < 3; ++i)
             QCOMPARE(SettingsStore::get(QString::number(i), Schema::CPUName, QString()), cpuNames[i]);
@@ -141,26 +135,25 @@ private Q_SLOTS:
         again.Load();
         QCOMPARE(names(again.cpuWindows()), cpuNames);
         QVERIFY(!again.cpuWindows().at(0)->AllowUpdates());
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()),
-                 QStringLiteral("Den/Attic,Laptop,Box, 7,"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den/Attic,Laptop,Box, 7,"));
         QVERIFY(again.close());
     }
 
     void addEditRemoveAreStoredAtOnce()
     {
-        const QString path = writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10);
+        const QString path = writeClient("a");
         SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("Den,"));
         SettingsStore::save(QStringLiteral("Den"), Schema::CPUPath, path);
         mfrmTavrik w;
         w.Load();
-        QCOMPARE(names(w.cpuWindows()), QStringList {QStringLiteral("Den")});
+        QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Den") });
 
-        const QString newPath = writeClient(QStringLiteral("n"), 0.1, 10, 1, 1, 10);
+        const QString newPath = writeClient("n", 0.1);
         frmCPUInfo::setScript([&](frmCPUInfo &dlg) { fillAndClose(dlg, QStringLiteral("Attic"), newPath); });
         w.mnuCPUAdd_Click();
-        QCOMPARE(names(w.cpuWindows()), (QStringList {QStringLiteral("Den"), QStringLiteral("Attic")}));
+        QCOMPARE(names(w.cpuWindows()), (QStringList { QStringLiteral("Den"), QStringLiteral("Attic") }));
         // Without a normal exit the next start still finds both.
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,Attic,"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,Attic,"));
         QVERIFY(SettingsStore::sectionExists(QStringLiteral("Attic")));
 
         frmSetiControl *attic = w.cpuWindows().at(1);
@@ -172,23 +165,23 @@ private Q_SLOTS:
         QCOMPARE(attic->windowTitle(), QStringLiteral("Loft"));
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Attic")));
         QCOMPARE(SettingsStore::get(QStringLiteral("Loft"), Schema::CPUPath, QString()), newPath);
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,Loft,"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,Loft,"));
 
         activate(w, attic);
         w.mnuCPURemove_Click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(names(w.cpuWindows()), QStringList {QStringLiteral("Den")});
+        QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Den") });
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Loft")));
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("0")));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::CPUs, QString()), QStringLiteral("Den,"));
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
         QVERIFY(w.close());
     }
 
     void closeDuringCycle()
     {
-        const QString path = writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10);
-        storeHandOver({QStringLiteral("Den")}, {path});
+        const QString path = writeClient("a");
+        storeHandOver({ QStringLiteral("Den") }, { path });
         mfrmTavrik w;
         w.Load();
         w.show();
@@ -196,25 +189,25 @@ private Q_SLOTS:
         QTimer::singleShot(0, &w, [&w] { QVERIFY(!w.close()); });
         w.mnuRefresh_Click();
         QVERIFY(w.isVisible());
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("0"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
 
         // A close from the system waits for the cycle and then goes ahead.
         QTimer::singleShot(0, &w, [&w] { w.closeFromSystem(); });
         w.mnuRefresh_Click();
         QTRY_VERIFY(!w.isVisible());
-        QCOMPARE(SettingsStore::get(Schema::AppSettings, Schema::TotalCPUs, QString()), QStringLiteral("1"));
+        QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("1"));
     }
 
     void messageWindowDisablesCpuCommands()
     {
-        storeHandOver({QStringLiteral("Den")}, {writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10)});
+        storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
         mfrmTavrik w;
         w.Load();
         w.show();
         auto *logFrame = qobject_cast<QMdiSubWindow *>(frmMessages::instance()->parentWidget());
         QVERIFY(logFrame);
         w.mdiArea()->setActiveSubWindow(logFrame);
-        for (const char *name : {"mnuCPURemove", "mnuCPUInfo", "mnuPopRefresh", "mnuPopAllowUpdates"})
+        for (const char *name : { "mnuCPURemove", "mnuCPUInfo", "mnuPopRefresh", "mnuPopAllowUpdates" })
             QVERIFY2(!item(w, name)->isEnabled(), name);
         QVERIFY(item(w, "mnuRefresh")->isEnabled());
         QVERIFY(!w.activeCpu());
@@ -234,7 +227,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, scroll);
         modTavrik::Scroll = scroll;
-        storeHandOver({QStringLiteral("Den")}, {writeClient(QStringLiteral("a"), 0.5, 10, 1, 1, 10)});
+        storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
         mfrmTavrik w;
         w.Load();
         w.show();
