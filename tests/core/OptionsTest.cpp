@@ -90,11 +90,9 @@ private Q_SLOTS:
         QFile file(m_settings->configFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray ini = file.readAll();
-        for (const char *line : { "SoundsOn=False", "StartMinimized=True", "MonitorInterval=12", "ScrollInterval=9" })
+        for (const char *line :
+            { "SoundsOn=False", "StartMinimized=True", "MonitorInterval=12", "ScrollInterval=9", "[Author]" })
             QVERIFY2(ini.contains(line), line);
-        QCOMPARE(SettingsStore::get(Schema::Author, Schema::WrittenBy, QString()), Schema::AuthorName);
-        QCOMPARE(SettingsStore::get(Schema::Author, Schema::Company, QString()), Schema::CompanyName);
-        QCOMPARE(SettingsStore::get(Schema::Author, Schema::HomeUrl, QString()), Schema::ProductHomeUrl);
 
         const auto saved = currentOptions();
         setOptions(99, true);

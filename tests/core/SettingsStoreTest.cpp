@@ -91,17 +91,6 @@ private Q_SLOTS:
         QVERIFY(SettingsStore::save(QStringLiteral("cpu"), Schema::Top, QStringLiteral("3e10")));
         QCOMPARE(SettingsStore::getPlacement(QStringLiteral("cpu"), defaults), QRect(-300, 105, 4725, 7));
     }
-
-    void failedWriteIsReported()
-    {
-        // A directory where the file should be: nothing can be written there.
-        QVERIFY(QDir().mkpath(m_settings->configFile()));
-        QStringList reports;
-        SettingsStore::setFailureReporter([&reports](const QString &what) { reports << what; });
-        QVERIFY(!SettingsStore::save(Schema::AppSettings, Schema::CPUs, QString()));
-        QCOMPARE(reports.size(), 1);
-        QVERIFY2(reports[0].contains(Schema::CPUs), qPrintable(reports[0]));
-    }
 };
 
 TAVRIK_TEST(SettingsStoreTest)

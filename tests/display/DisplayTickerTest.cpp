@@ -34,19 +34,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown"); // the name after each tick, "-" when the tick changes nothing
         QTest::addColumn<QString>("percent"); // at the end
 
-        QTest::newRow("every tick, never the one off display") << TwoOnOneOff << 0 << "Alpha Gamma Alpha"
-                                                               << "12.5%";
-        QTest::newRow("every sixth tick") << TwoOnOneOff << 5 << "- - - - - Alpha - - - - - Gamma"
-                                          << "77%";
-        QTest::newRow("none qualifying") << QStringList { "|1|1%|Untagged", "-1|0|2%|Off", "0|1|3%|Zero",
-            "1|1|4%|Positive" } << 0 << "- - -"
-                                         << "";
+        QTest::newRow("every tick, never the one off display") << TwoOnOneOff << 0 << "Alpha Gamma Alpha" << "12.5%";
+        QTest::newRow("every sixth tick") << TwoOnOneOff << 5 << "- - - - - Alpha - - - - - Gamma" << "77%";
+        const QStringList noneQualify { "|1|1%|Untagged", "-1|0|2%|Off", "0|1|3%|Zero", "1|1|4%|Positive" };
+        QTest::newRow("none qualifying") << noneQualify << 0 << "- - -" << "";
         QTest::newRow("leading number of the tag")
             << QStringList { "-0.5|1|1%|Half", "-1abc|1|2%|Text", " -2 |1|3%|Blanks" } << 0 << "Text Blanks Text"
             << "2%";
         QTest::newRow("missing members") << QStringList { "-1|~|9%|NoFlag", "-1|1|33%|Reads", "-1|1|~|Fails" } << 0
-                                         << "Reads Fails Reads"
-                                         << "33%";
+                                         << "Reads Fails Reads" << "33%";
         // Nothing from position 500 on is shown; a search starting there runs out and the next starts at 0.
         for (int at : { 499, 500 }) {
             QStringList many(501, QStringLiteral("|~|~|Other"));

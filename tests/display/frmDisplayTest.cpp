@@ -41,8 +41,9 @@ class frmDisplayTest : public QObject
         }
         Framework::RegisterWindow(w);
     }
-    static QAction *item(frmDisplay *d, const char *name) { return d->findChild<QAction *>(QLatin1String(name)); }
-    static QLabel *label(frmDisplay *d, const char *name) { return d->findChild<QLabel *>(QLatin1String(name)); }
+    static QAction *item(frmDisplay *d, const char *name) { return d->findChild<QAction *>(name); }
+    static QLabel *label(frmDisplay *d, const char *name) { return d->findChild<QLabel *>(name); }
+    static QTimer *timer(frmDisplay *d) { return d->findChild<QTimer *>(QStringLiteral("Timer1")); }
     static bool onTop(QWidget *w) { return w->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
     static void drag(QWidget *w, QPoint by)
     {
@@ -89,11 +90,10 @@ private Q_SLOTS:
         QCOMPARE(shown, QStringList({ "Alpha 12.5%", "Gamma 77%", "Gamma 77%", "Alpha 12.5%" }));
 
         // Paused, Update Now still moves on by one.
-        auto *timer = d->findChild<QTimer *>(QStringLiteral("Timer1"));
-        QVERIFY(timer->isActive());
+        QVERIFY(timer(d)->isActive());
         modTavrik::ScrollInterval = 30000;
         item(d, "mnuPopAllowUpdate")->trigger();
-        QVERIFY(!timer->isActive());
+        QVERIFY(!timer(d)->isActive());
         item(d, "mnuPopRefresh")->trigger();
         QCOMPARE(label(d, "lblCPUName")->text(), QStringLiteral("Gamma"));
     }
@@ -104,10 +104,9 @@ private Q_SLOTS:
             modTavrik::DisplayTopMost = option;
             frmDisplay *d = load(option);
             QVERIFY(!item(d, "mnuPopAllowSizing")->isChecked());
-            QCOMPARE(item(d, "mnuPopOnTop")->isChecked(), option);
-            QCOMPARE(onTop(d), option);
-            QCOMPARE(item(d, "mnuPopAllowUpdate")->isChecked(), option);
-            QCOMPARE(d->findChild<QTimer *>(QStringLiteral("Timer1"))->isActive(), option);
+            const QList<bool> marks { item(d, "mnuPopOnTop")->isChecked(), onTop(d),
+                item(d, "mnuPopAllowUpdate")->isChecked(), timer(d)->isActive() };
+            QCOMPARE(marks, QList<bool>(4, option));
             // On Top from the menu lasts for this display only.
             item(d, "mnuPopOnTop")->trigger();
             QCOMPARE(onTop(d), !option);
