@@ -94,26 +94,6 @@ private Q_SLOTS:
         QVERIFY(user.contains("\nnwus=") && user.contains("\nnresults=") && user.contains("\ntotal_cpu="));
     }
 
-    void stallAndDownloadModes()
-    {
-        QTemporaryDir tmp;
-        SimulatedClient::Options o;
-        o.stall = true;
-        o.speed = 3;
-        SimulatedClient stalled(tmp.filePath(QStringLiteral("stall")), o);
-        o = {};
-        o.download = true;
-        o.speed = 0;
-        SimulatedClient stuck(tmp.filePath(QStringLiteral("stuck")), o);
-        QVERIFY(stalled.start() && stuck.start());
-        for (int i = 0; i < 10; ++i)
-            QVERIFY(stalled.step() && stuck.step());
-        QCOMPARE(stalled.phase(), SimulatedClient::Phase::Stalled);
-        QCOMPARE(stalled.progress(), 0.5);
-        QCOMPARE(stuck.phase(), SimulatedClient::Phase::Downloading);
-        QCOMPARE(QFileInfo(stuck.downloadPath()).size(), SimulatedClient::FullDownload * 3 / 4);
-    }
-
     // The tool as the README demo and the benchmark use it.
     void commandLine()
     {
@@ -122,21 +102,27 @@ private Q_SLOTS:
         if (!QFileInfo(tool).isExecutable())
             QSKIP("tavrik-simclient is not built");
         QTemporaryDir tmp;
-        auto exitCode = [&](const QString &args) {
+        auto run = [&](const char *dir, const QString &args) {
             QProcess p;
-            p.start(tool, QStringList { tmp.path() } + args.split(u' '));
+            p.start(tool, QStringList { tmp.filePath(QLatin1String(dir)) } + args.split(u' '));
             return p.waitForFinished() ? p.exitCode() : -1;
         };
-        QCOMPARE(exitCode("--once --prog 0.25 --cpu 90 --nwus 5 --nresults 4 --crlf"), 0);
-        const UpdateResult r = Monitor { tmp.path() + u'/' }.read();
+        auto read = [&](const char *dir) { return Monitor { tmp.filePath(QLatin1String(dir)) + u'/' }.read(); };
+        QCOMPARE(run("once", "--once --prog 0.25 --cpu 90 --nwus 5 --nresults 4 --crlf"), 0);
+        const UpdateResult r = read("once");
         QCOMPARE(r.failure, 0);
         QCOMPARE(r.percentText, StatsInterpreter::PercentText(25));
         QCOMPARE(r.cpuSeconds, 90.0);
         QCOMPARE(r.packageDownText, QStringLiteral("5"));
         QCOMPARE(r.packageText, QStringLiteral("5"));
-        QCOMPARE(exitCode("--speed fast"), 2);
-        QCOMPARE(exitCode("--steps 3 --interval 0 --wtemp 1000"), 0);
-        QVERIFY(QFileInfo(tmp.filePath(QStringLiteral("wtemp.txt"))).size() > 1000);
+        QCOMPARE(run("once", "--speed fast"), 2);
+        // Stalled half way; stuck in a download that does not grow; started in a download.
+        QCOMPARE(run("stall", "--stall --speed 3 --steps 10 --interval 0"), 0);
+        QCOMPARE(read("stall").percentText, StatsInterpreter::PercentText(50));
+        QCOMPARE(run("stuck", "--download --speed 0 --steps 10 --interval 0"), 0);
+        QCOMPARE(QFileInfo(tmp.filePath("stuck/wtemp.txt")).size(), SimulatedClient::FullDownload * 3 / 4);
+        QCOMPARE(run("wtemp", "--steps 3 --interval 0 --wtemp 1000"), 0);
+        QVERIFY(QFileInfo(tmp.filePath(QStringLiteral("wtemp/wtemp.txt"))).size() > 1000);
     }
 };
 
