@@ -145,26 +145,6 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(splash.isNull());
     }
-
-    // Every sound the program looks up is a 16-bit mono PCM wave at 22050 Hz of about its length.
-    void programFolderHoldsTheMedia()
-    {
-        const std::tuple<const char *, double, double> sounds[] = { { "log.wav", 0.8, 1.2 }, { "Drat.wav", 0.2, 2 },
-            { "Kabom.wav", 1, 1.5 }, { "Smart.wav", 0.2, 2 }, { "32dohs.wav", 0.2, 2 } };
-        for (const auto &[file, minSeconds, maxSeconds] : sounds) {
-            QFile f(modTavrik::ProgramFolder() + QLatin1String(file));
-            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
-            const QByteArray wave = f.readAll();
-            // "fmt " chunk: PCM, 1 channel, 22050 Hz, 44100 bytes/s, 2-byte frames, 16 bits
-            QCOMPARE(wave.mid(8, 28).toHex(), QByteArray("57415645666d742010000000010001002256000044ac000002001000"));
-            QCOMPARE(qint64(qFromLittleEndian<quint32>(wave.constData() + 40)) + 44, wave.size());
-            const double seconds = (wave.size() - 44) / 2.0 / 22050.0;
-            QVERIFY2(seconds >= minSeconds && seconds <= maxSeconds, file);
-        }
-        QCOMPARE(AboutContent::Logo().size(), QSize(200, 143));
-        QCOMPARE(QIcon(QStringLiteral(":/media/tavrik.png")).availableSizes(), QList<QSize>({ QSize(256, 256) }));
-        QVERIFY(QFileInfo::exists(modTavrik::ProgramFolder() + QStringLiteral("ReadMe.htm")));
-    }
 };
 
 TAVRIK_TEST(AboutSplashTest)

@@ -35,65 +35,6 @@ class SimulatedClientTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void lifeCycleAsTheMonitorSeesIt_data()
-    {
-        QTest::addColumn<bool>("crlf");
-        QTest::addColumn<bool>("lowerNames");
-        QTest::newRow("LF") << false << false;
-        QTest::newRow("CRLF, lower-case names") << true << true;
-    }
-
-    // Two whole units: every reading either succeeds or is the expected missing file of a client
-    // between units, the counts only rise, and the download grows to a whole unit and goes.
-    void lifeCycleAsTheMonitorSeesIt()
-    {
-        QFETCH(bool, crlf);
-        QFETCH(bool, lowerNames);
-        QTemporaryDir tmp;
-        SimulatedClient::Options o;
-        o.speed = 25;
-        o.crlf = crlf;
-        o.lowerNames = lowerNames;
-        SimulatedClient sim(tmp.path(), o);
-        QVERIFY(sim.start());
-        Monitor monitor { tmp.path() + u'/' };
-
-        const qint64 firstUnits = sim.unitsDownloaded();
-        qint64 lastDown = 0, lastUp = 0, largestDownload = 0;
-        QSet<int> seen;
-        while (sim.unitsDownloaded() < firstUnits + 2) {
-            QVERIFY(sim.step());
-            seen.insert(int(sim.phase()));
-            const UpdateResult r = monitor.read();
-            if (r.failure == Failure::FileNotFound) {
-                QVERIFY(sim.phase() == SimulatedClient::Phase::Starting
-                    || (sim.phase() == SimulatedClient::Phase::Downloading && sim.downloadBytes() == 0));
-                continue;
-            }
-            QCOMPARE(r.failure, 0);
-            QVERIFY(r.packageDownText->toLongLong() >= lastDown);
-            QVERIFY(r.packageUpText->toLongLong() >= lastUp);
-            lastDown = r.packageDownText->toLongLong();
-            lastUp = r.packageUpText->toLongLong();
-            if (sim.phase() == SimulatedClient::Phase::Working)
-                QCOMPARE(r.fields.Percent, float(QByteArray::number(sim.progress(), 'f', 6).toDouble()) * 100.f);
-            if (sim.phase() == SimulatedClient::Phase::Downloading && r.fields.Percent == r.fields.LastPercent) {
-                QCOMPARE(r.fields.barValue, r.fields.DownloadPercent);
-                largestDownload = qMax(largestDownload, QFileInfo(sim.downloadPath()).size());
-            }
-        }
-        QCOMPARE(seen.size(), 3); // working, downloading, starting
-        QCOMPARE(largestDownload, SimulatedClient::FullDownload);
-        QVERIFY(!QFile::exists(sim.downloadPath()));
-        QCOMPARE(QFile::exists(tmp.filePath(QStringLiteral("user_info.txt"))), lowerNames);
-        const QByteArray user = [&] {
-            QFile f(sim.userInfoPath());
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        }();
-        QCOMPARE(user.contains("\r\n"), crlf);
-        QVERIFY(user.contains("\nnwus=") && user.contains("\nnresults=") && user.contains("\ntotal_cpu="));
-    }
-
     // The tool as the README demo and the benchmark use it.
     void commandLine()
     {

@@ -35,29 +35,6 @@ private Q_SLOTS:
         QVERIFY(Framework::TwipsToPixelsX(std::numeric_limits<int>::max()) > 0);
     }
 
-    void windowStateCodes()
-    {
-        QMdiArea area;
-        area.show();
-        auto *child = new QWidget;
-        area.addSubWindow(child)->show();
-        QWidget top;
-        top.show();
-        for (QWidget *w : { child, &top }) {
-            for (int code : { 1, 2, 0, 2, 1, 0 }) {
-                Framework::SetWindowStateCode(w, code);
-                QCOMPARE(Framework::WindowStateCode(w), code);
-            }
-        }
-        // Placement of a child is that of its frame in the area.
-        const QRect twips = Framework::PixelsToTwips(QRect(10, 20, 300, 100), child);
-        Framework::SetGeometryTwips(child, twips);
-        QCOMPARE(Framework::FrameOf(child), child->parentWidget());
-        QCOMPARE(Framework::FrameOf(child)->geometry(), QRect(10, 20, 300, 100));
-        QCOMPARE(Framework::GeometryTwips(child), twips);
-    }
-
-    // Registered in load order, once each; a destroyed window drops out by itself.
     void loadedWindowsInLoadOrder()
     {
         auto a = std::make_unique<QWidget>();

@@ -84,19 +84,6 @@ private Q_SLOTS:
         PlayWave(wave, false, false);
         QCOMPARE(played, QStringList { wave + QStringLiteral(" 0 0") });
     }
-
-    void browseForFolder()
-    {
-        IsolatedSettings settings;
-        for (const char *answer : { "/", "/tmp/x", "/tmp/x/", "" })
-            Prompt::SetNextText(QString::fromLatin1(answer));
-        for (const auto &[add, expected] :
-            { std::pair { true, "/" }, { true, "/tmp/x/" }, { false, "/tmp/x" }, { true, "" } })
-            QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t"), add), QString::fromLatin1(expected));
-        // Nothing scripted: headless, the picker answers Cancel instead of waiting for a person.
-        QCOMPARE(BrowseForFolder(nullptr, QStringLiteral("t")), QString());
-        QVERIFY(!Prompt::AskYesNo(nullptr, QStringLiteral("Sure?"), QStringLiteral("t")));
-    }
 };
 
 TAVRIK_TEST(PublicModuleTest)
