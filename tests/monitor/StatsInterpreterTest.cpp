@@ -218,6 +218,8 @@ private Q_SLOTS:
         QTest::newRow("across midnight") << qint16(5) << 86390 << 20.25 << "Alarm time is 30.25, Interval is 300"
                                          << 86390;
         QTest::newRow("late across midnight") << qint16(5) << 86000 << 1000.0 << late << 1000;
+        QTest::newRow("milliseconds without noise") << qint16(5) << 72962 << 72966.939
+                                                    << "Alarm time is 4.939, Interval is 300" << 72962;
     }
     void downloadWatch()
     {
