@@ -293,18 +293,25 @@ void frmSetiControl::Unload()
             SettingsStore::saveInt(app, Schema::TotalCPUs, n + 1);
             SettingsStore::save(QString::number(n), Schema::CPUName, d->name);
         }
-        const int state = Framework::WindowStateCode(this);
-        SettingsStore::save(d->name, Schema::CPUPath, d->path);
-        SettingsStore::saveInt(d->name, Schema::WindowState, state);
-        SettingsStore::saveBool(d->name, Schema::AllowUpdates, d->allowUpdates);
-        SettingsStore::saveBool(d->name, Schema::PutOnDisplay, d->putOnDisplay);
-        if (state == 0)
-            SettingsStore::savePlacement(d->name, Framework::GeometryTwips(this));
+        SaveSection();
     }
     Framework::UnregisterWindow(this);
     QWidget *frame = Framework::FrameOf(this);
     frame->close(); // accepted now that the window is unloaded
     frame->deleteLater();
+}
+
+void frmSetiControl::SaveSection() const
+{
+    if (bksPublicModule::IsBlank(d->name) || bksPublicModule::IsBlank(d->path))
+        return;
+    const int state = Framework::WindowStateCode(this);
+    SettingsStore::save(d->name, Schema::CPUPath, d->path);
+    SettingsStore::saveInt(d->name, Schema::WindowState, state);
+    SettingsStore::saveBool(d->name, Schema::AllowUpdates, d->allowUpdates);
+    SettingsStore::saveBool(d->name, Schema::PutOnDisplay, d->putOnDisplay);
+    if (state == 0)
+        SettingsStore::savePlacement(d->name, Framework::GeometryTwips(this));
 }
 
 void frmSetiControl::UpdateDisplay()

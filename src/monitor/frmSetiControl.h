@@ -30,6 +30,8 @@ public:
     // Saves the hand-over entry and the CPU's section, then closes and deletes the window later.
     void Unload();
     bool isUnloaded() const;
+    // Writes the CPU's own settings section (path, state, switches, place when normal).
+    void SaveSection() const;
 
     void UpdateDisplay(); // GetSetiStats when name and path are not blank
     void GetSetiStats();

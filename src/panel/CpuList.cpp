@@ -93,19 +93,6 @@ QString RemoveName(const QString &list, const QString &name)
     return join(all);
 }
 
-bool SaveRecord(const Record &r)
-{
-    if (IsBlank(r.name) || IsBlank(r.path))
-        return false;
-    bool ok = SettingsStore::save(r.name, Schema::CPUPath, r.path);
-    ok = SettingsStore::saveInt(r.name, Schema::WindowState, r.windowState) && ok;
-    ok = SettingsStore::saveBool(r.name, Schema::AllowUpdates, r.allowUpdates) && ok;
-    ok = SettingsStore::saveBool(r.name, Schema::PutOnDisplay, r.putOnDisplay) && ok;
-    if (r.windowState == 0)
-        ok = SettingsStore::savePlacement(r.name, r.placementTwips) && ok;
-    return ok;
-}
-
 void Added(const QString &name)
 {
     const QString list = cpusList();

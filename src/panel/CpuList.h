@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -19,18 +18,6 @@ void Build(const LoadCpu &loadCpu);
 QString AppendName(const QString &list, const QString &name);
 QString ReplaceName(const QString &list, const QString &oldName, const QString &newName);
 QString RemoveName(const QString &list, const QString &name);
-
-// A CPU's own section, written at once whenever the user adds or edits a CPU, so that a crash
-// loses nothing the user entered. placementTwips is written only for state 0 (normal).
-struct Record {
-    QString name;
-    QString path;
-    int windowState = 0;
-    bool allowUpdates = true;
-    bool putOnDisplay = true;
-    QRect placementTwips;
-};
-bool SaveRecord(const Record &record);
 
 // Keeps the "CPUs" list in step with a CPU that was added, renamed or removed during the run.
 void Added(const QString &name);

@@ -322,19 +322,13 @@ QList<frmSetiControl *> mfrmTavrik::cpuWindows() const
     return out;
 }
 
-void mfrmTavrik::saveCpu(frmSetiControl *cpu)
-{
-    CpuList::SaveRecord({cpu->CPUName(), cpu->CPUPath(), Framework::WindowStateCode(cpu), cpu->AllowUpdates(),
-                         cpu->PutOnDisplay(), Framework::GeometryTwips(cpu)});
-}
-
 void mfrmTavrik::mnuCPUAdd_Click()
 {
     const auto before = cpuWindows();
     LoadCPUs(QString(), QString());
     for (frmSetiControl *cpu : cpuWindows()) {
         if (!before.contains(cpu)) {
-            saveCpu(cpu);
+            cpu->SaveSection();
             CpuList::Added(cpu->CPUName());
         }
     }
@@ -383,7 +377,7 @@ void mfrmTavrik::EditActiveCPU()
             SettingsStore::deleteSection(oldName);
         CpuList::Renamed(oldName, cpu->CPUName());
     }
-    saveCpu(cpu);
+    cpu->SaveSection();
     onCpuActivated(cpu);
 }
 
@@ -393,7 +387,7 @@ void mfrmTavrik::mnuCPUPutOnDisplay_Click()
     if (!cpu)
         return;
     cpu->setPutOnDisplay(!cpu->PutOnDisplay());
-    saveCpu(cpu);
+    cpu->SaveSection();
     onCpuActivated(cpu);
 }
 
@@ -403,7 +397,7 @@ void mfrmTavrik::mnuCPUAllowUpdates_Click()
     if (!cpu)
         return;
     cpu->setAllowUpdates(!cpu->AllowUpdates());
-    saveCpu(cpu);
+    cpu->SaveSection();
     onCpuActivated(cpu);
 }
 

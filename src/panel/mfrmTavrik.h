@@ -79,7 +79,6 @@ private:
     void fillWindowMenu();
     void updateStatusLabels();
     void updateCpus();
-    void saveCpu(frmSetiControl *cpu);
     void openHelp(const QString &target, bool localFile);
     void showDisplay();
     void unloadDisplay();

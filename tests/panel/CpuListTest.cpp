@@ -77,18 +77,11 @@ private Q_SLOTS:
             QCOMPARE(got, QString::fromLatin1(expected));
     }
 
-    void recordsAreWrittenAtOnce()
+    void addedOnce()
     {
-        CpuList::SaveRecord({ "Den", "/mnt/den/", 0, false, true, QRect(15, 30, 4725, 1590) });
         CpuList::Added(QStringLiteral("Den"));
         CpuList::Added(QStringLiteral("Den"));
-        QCOMPARE(get("Den", Schema::AllowUpdates), QStringLiteral("False"));
-        QCOMPARE(get("Den", Schema::Width), QStringLiteral("4725"));
         QCOMPARE(get(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
-        // A minimised window keeps its last normal place.
-        CpuList::SaveRecord({ "Den", "/mnt/den/", 1, true, true, QRect(0, 0, 10, 10) });
-        QCOMPARE(get("Den", Schema::Width), QStringLiteral("4725"));
-        QVERIFY(!CpuList::SaveRecord({ " ", "/x/", 0, true, true, QRect() }));
     }
 
     void removeTakesBackTheHandOverEntry()
