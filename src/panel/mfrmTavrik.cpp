@@ -87,7 +87,7 @@ mfrmTavrik::mfrmTavrik(QWidget *parent)
         [this] { m_totals->resetCurrent(); },
         [this] { updateCpus(); },
         [this] {
-            if (m_closeAfterCycle)
+            if (m_closeWhenIdle)
                 QTimer::singleShot(0, this, &QWidget::close);
         }});
 
@@ -284,7 +284,12 @@ void mfrmTavrik::Load()
         frmMessages::instance()->setLogVisible(true);
         findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(true);
     }
+    // Reading the clients lets events run; a close meanwhile would tear the list down half built.
+    m_loading = true;
     CpuList::Build([this](const QString &name, const QString &path) { LoadCPUs(name, path); });
+    m_loading = false;
+    if (m_closeWhenIdle)
+        QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void mfrmTavrik::LoadCPUs(const QString &name, const QString &path)
@@ -610,17 +615,22 @@ void mfrmTavrik::unloadDisplay()
     m_display = nullptr;
 }
 
+bool mfrmTavrik::isBusy() const
+{
+    return m_loading || m_cycle->isCycling();
+}
+
 void mfrmTavrik::closeFromSystem()
 {
-    if (m_cycle->isCycling())
-        m_closeAfterCycle = true;
+    if (isBusy())
+        m_closeWhenIdle = true;
     else
         close();
 }
 
 void mfrmTavrik::closeEvent(QCloseEvent *event)
 {
-    if (m_cycle->isCycling()) {
+    if (isBusy()) {
         event->ignore();
         return;
     }

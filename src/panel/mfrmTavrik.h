@@ -83,6 +83,7 @@ private:
     void showDisplay();
     void unloadDisplay();
     void unloadAll();
+    bool isBusy() const; // loading the CPU list or running a cycle: closing waits
 
     QMdiArea *m_mdi = nullptr;
     std::unique_ptr<StatusTotals> m_totals;
@@ -96,6 +97,7 @@ private:
     QMenu *m_mnuPop = nullptr;
     QMenu *m_mnuWindow = nullptr;
     QList<QAction *> m_windowListActions;
-    bool m_closeAfterCycle = false;
+    bool m_closeWhenIdle = false;
+    bool m_loading = false;
     bool m_closing = false;
 };
