@@ -2,8 +2,6 @@
 
 #include "shared/Framework.h"
 
-#include <QFont>
-#include <QStringList>
 #include <QWidget>
 
 // Places the dialogs' controls where their forms were designed, in twips.
@@ -19,26 +17,9 @@ inline QSize ClientSize(const QWidget *window, int width, int height)
     return QSize(Framework::TwipsToPixelsX(width, window), Framework::TwipsToPixelsY(height, window));
 }
 
-// The forms were laid out for these fonts. Where a family is missing, families of about the same
-// width come first, so texts still fit their places; the font system's own choice comes last.
-inline QFont NamedFont(const QString &family, const QStringList &similar, qreal points)
-{
-    QFont f(family);
-    f.setFamilies(QStringList { family } + similar);
-    f.setPointSizeF(points);
-    return f;
-}
-
-inline QFont FormFont()
-{
-    return NamedFont(QStringLiteral("MS Sans Serif"),
-                     { QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans") },
-                     8.25);
-}
-
 inline QFont TahomaFont()
 {
-    return NamedFont(QStringLiteral("Tahoma"),
+    return Framework::NamedFont(QStringLiteral("Tahoma"),
                      { QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Arial"),
                        QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans") },
                      11.25);

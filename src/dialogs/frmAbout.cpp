@@ -44,7 +44,7 @@ frmAbout::frmAbout(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Tavrik..."));
-    setFont(DialogLayout::FormFont());
+    setFont(Framework::FormFont());
     setFixedSize(DialogLayout::ClientSize(this, 5820, 4005));
 
     using DialogLayout::Place;

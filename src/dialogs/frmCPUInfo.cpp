@@ -1,6 +1,7 @@
 #include "dialogs/frmCPUInfo.h"
 
 #include "core/Schema.h"
+#include "dialogs/DialogLayout.h"
 #include "shared/Framework.h"
 #include "shared/bksPublicModule.h"
 
@@ -22,15 +23,6 @@ const QString AnyMachineName = QStringLiteral("CPU");
 
 // The form was laid out for MS Sans Serif 8; where it is missing, a family of about its width keeps
 // the texts inside their places.
-QFont formFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setFamilies({ QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-        QStringLiteral("Nimbus Sans") });
-    font.setPointSizeF(8.25);
-    return font;
-}
-
 frmCPUInfo::Script &currentScript()
 {
     static frmCPUInfo::Script script;
@@ -146,12 +138,12 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     setObjectName(QStringLiteral("frmCPUInfo"));
     setWindowTitle(QStringLiteral("Edit CPU"));
     setModal(true);
-    setFont(formFont());
+    setFont(Framework::FormFont());
     setFixedSize(Framework::TwipsToPixelsX(4680, this), Framework::TwipsToPixelsY(2325, this));
 
     auto place = [this](QWidget *w, const char *name, int left, int top, int width, int height) {
         w->setObjectName(QLatin1String(name));
-        w->setGeometry(Framework::TwipsToPixels(QRect(left, top, width, height), this));
+        DialogLayout::Place(w, left, top, width, height);
     };
     d->tbCPUName = new QLineEdit(this);
     place(d->tbCPUName, "tbCPUName", 1080, 60, 2475, 285);

@@ -49,7 +49,7 @@ frmOptions::frmOptions(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options..."));
-    setFont(DialogLayout::FormFont());
+    setFont(Framework::FormFont());
     setFixedSize(DialogLayout::ClientSize(this, 6960, 3165));
 
     using DialogLayout::Place;

@@ -26,7 +26,7 @@ frmSplash::frmSplash(QWidget *parent)
     , d(new Private)
 {
     setObjectName(QStringLiteral("frmSplash"));
-    setFont(DialogLayout::FormFont());
+    setFont(Framework::FormFont());
 
     // No caption, but a fixed frame around the client area.
     auto *border = new QFrame(this);

@@ -87,12 +87,7 @@ frmSetiControl::frmSetiControl(StatusTotals &totals, QWidget *parent)
     Framework::SetTag(this, Framework::CpuWindowTag);
     // The named faces first; where they are missing, faces of about their width rather than the
     // platform's (often much wider) default.
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(Framework::FormFont());
     setMinimumSize(Framework::TwipsToPixelsX(4590, this), Framework::TwipsToPixelsY(1410, this));
     resize(minimumSize());
 
@@ -118,12 +113,9 @@ frmSetiControl::frmSetiControl(StatusTotals &totals, QWidget *parent)
     // Wider than its place on the form, and right-aligned there, so that "100%" fits in the window.
     d->lblPercent = label(this, "lblPercent", QStringLiteral("0%"), 3480, 330, 1050, 255);
     d->lblPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    QFont times;
-    times.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                       QStringLiteral("Nimbus Roman"), QStringLiteral("Times")});
-    times.setStyleHint(QFont::Serif);
-    times.setPointSizeF(PercentPointSize);
-    d->lblPercent->setFont(times);
+    d->lblPercent->setFont(Framework::NamedFont(
+        QStringLiteral("Times New Roman"),
+        {QStringLiteral("Liberation Serif"), QStringLiteral("Nimbus Roman"), QStringLiteral("Times")}, PercentPointSize));
     d->Label7 = label(this, "Label7", QStringLiteral("CPU Time:"), 60, 720, 855, 195);
     d->lblTime = label(this, "lblTime", QStringLiteral("0"), 900, 720, 3555, 195);
     d->Label5 = label(this, "Label5", QStringLiteral("Packet #:"), 60, 960, 855, 195);

@@ -232,11 +232,12 @@ void mfrmTavrik::createStatusBar()
     picStatus->setFrameShape(QFrame::StyledPanel);
     picStatus->setFixedHeight(Framework::TwipsToPixelsY(495, this));
     auto *grid = new QGridLayout(picStatus);
-    grid->setContentsMargins(Framework::TwipsToPixelsX(60, this), 1, Framework::TwipsToPixelsX(60, this), 1);
-    grid->setVerticalSpacing(Framework::TwipsToPixelsY(45, this));
+    // Two rows of 195 twips fill the bar's 495 twips; no extra spacing, or the headings' underline
+    // is cut off.
+    grid->setContentsMargins(Framework::TwipsToPixelsX(60, this), 0, Framework::TwipsToPixelsX(60, this), 0);
+    grid->setVerticalSpacing(0);
 
-    QFont headingFont(QStringLiteral("MS Sans Serif"));
-    headingFont.setPointSizeF(8.25);
+    QFont headingFont = Framework::FormFont();
     headingFont.setUnderline(true);
     struct Column {
         const char *heading;
@@ -386,24 +387,24 @@ void mfrmTavrik::EditActiveCPU()
     onCpuActivated(cpu);
 }
 
-void mfrmTavrik::mnuCPUPutOnDisplay_Click()
+void mfrmTavrik::toggleActiveCpu(bool (frmSetiControl::*get)() const, void (frmSetiControl::*set)(bool))
 {
     frmSetiControl *cpu = activeCpu();
     if (!cpu)
         return;
-    cpu->setPutOnDisplay(!cpu->PutOnDisplay());
+    (cpu->*set)(!(cpu->*get)());
     cpu->SaveSection();
-    onCpuActivated(cpu);
+    onCpuActivated(cpu); // the check marks follow the window's value
+}
+
+void mfrmTavrik::mnuCPUPutOnDisplay_Click()
+{
+    toggleActiveCpu(&frmSetiControl::PutOnDisplay, &frmSetiControl::setPutOnDisplay);
 }
 
 void mfrmTavrik::mnuCPUAllowUpdates_Click()
 {
-    frmSetiControl *cpu = activeCpu();
-    if (!cpu)
-        return;
-    cpu->setAllowUpdates(!cpu->AllowUpdates());
-    cpu->SaveSection();
-    onCpuActivated(cpu);
+    toggleActiveCpu(&frmSetiControl::AllowUpdates, &frmSetiControl::setAllowUpdates);
 }
 
 void mfrmTavrik::mnuCPURefresh_Click()

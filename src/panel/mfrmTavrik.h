@@ -73,6 +73,7 @@ private:
                      void (mfrmTavrik::*handler)());
     void onSubWindowActivated(QMdiSubWindow *sub);
     void onCpuActivated(frmSetiControl *cpu);
+    void toggleActiveCpu(bool (frmSetiControl::*get)() const, void (frmSetiControl::*set)(bool));
     void onLogClosedByUser();
     void setCpuCommandsEnabled(bool enabled);
     void preparePopup();

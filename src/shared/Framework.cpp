@@ -155,6 +155,22 @@ QList<QWidget *> LoadedWindows()
     return out;
 }
 
+QFont NamedFont(const QString &family, const QStringList &similar, qreal points)
+{
+    QFont f(family);
+    f.setFamilies(QStringList {family} + similar);
+    f.setPointSizeF(points);
+    return f;
+}
+
+QFont FormFont()
+{
+    return NamedFont(QStringLiteral("MS Sans Serif"),
+                     {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans")},
+                     8.25);
+}
+
 QString Tag(const QWidget *w)
 {
     return w ? w->property(TagProperty).toString() : QString();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QList>
 #include <QRect>
 #include <QString>
@@ -36,6 +37,11 @@ void SetWindowStateCode(QWidget *w, int code);
 void RegisterWindow(QWidget *w);
 void UnregisterWindow(QWidget *w);
 QList<QWidget *> LoadedWindows();
+
+// The forms were laid out for these fonts. Where a family is missing, families of about the same
+// width come first, so texts still fit their places; the font system's own choice comes last.
+QFont NamedFont(const QString &family, const QStringList &similar, qreal points);
+QFont FormFont(); // "MS Sans Serif" 8.25 pt, the forms' own font
 
 inline const QString CpuWindowTag = QStringLiteral("-1");
 QString Tag(const QWidget *w);
