@@ -1,6 +1,12 @@
 #include "common/TestSupport.h"
 
+#ifdef TAVRIK_TEST_GUI
 #include <QApplication>
+using Application = QApplication;
+#else
+#include <QCoreApplication>
+using Application = QCoreApplication;
+#endif
 #include <QTest>
 
 #include <memory>
@@ -26,9 +32,9 @@ bool TestRegistry::Add(const char *name, Factory factory)
 // Runs every registered test class; the exit code counts the classes that failed.
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Brakmere"));
-    QApplication::setApplicationName(QStringLiteral("Tavrik"));
+    Application app(argc, argv);
+    Application::setOrganizationName(QStringLiteral("Brakmere"));
+    Application::setApplicationName(QStringLiteral("Tavrik"));
     int failed = 0;
     for (const auto &[name, factory] : classes()) {
         std::unique_ptr<QObject> test(factory());

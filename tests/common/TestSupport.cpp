@@ -1,9 +1,10 @@
 #include "common/TestSupport.h"
 
-#include "core/modTavrik.h"
 #include "shared/Clock.h"
+#ifdef TAVRIK_TEST_GUI
 #include "shared/Prompt.h"
-#include "shared/bksPublicModule.h"
+#include "shared/bksPublicWindows.h"
+#endif
 
 #include <QDir>
 #include <QFile>
@@ -14,19 +15,18 @@ IsolatedSettings::IsolatedSettings()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
-    modTavrik::MonitorInterval = 0;
-    modTavrik::AlarmInterval = 0;
-    modTavrik::ScrollInterval = 0;
-    modTavrik::AlarmSound.clear();
-    modTavrik::SoundsOn = modTavrik::Scroll = modTavrik::StartMinimized = modTavrik::DisplayTopMost = false;
+#ifdef TAVRIK_TEST_GUI
     Prompt::ClearScripted();
+#endif
     Clock::SetFake(QDateTime());
 }
 
 IsolatedSettings::~IsolatedSettings()
 {
+#ifdef TAVRIK_TEST_GUI
     Prompt::ClearScripted();
     bksPublicModule::SetWavePlayer({});
+#endif
     Clock::SetFake(QDateTime());
 }
 

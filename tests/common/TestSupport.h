@@ -6,7 +6,7 @@
 #include <memory>
 
 // Points the settings store at a fresh temporary directory for as long as it lives, so a test
-// never touches the real user's settings, and resets the process-wide option values.
+// never touches the real user's settings, and resets the fake clock (and scripted answers).
 class IsolatedSettings
 {
 public:

@@ -1,4 +1,4 @@
-#include "core/Conv.h"
+#include "settings/Conv.h"
 #include "common/TestSupport.h"
 
 #include <QTest>

@@ -1,8 +1,8 @@
+#include "settings/Options.h"
 #include "common/TestSupport.h"
-#include "core/Conv.h"
-#include "core/Schema.h"
-#include "core/SettingsStore.h"
-#include "core/modTavrik.h"
+#include "settings/Conv.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 
 #include <QFile>
 #include <QTest>
@@ -14,24 +14,26 @@ using namespace modTavrik;
 
 namespace {
 
-// The option variables as the texts the program would store.
-QMap<QString, QString> currentOptions()
+// The option values as the texts the program would store.
+QMap<QString, QString> texts(const Options &o)
 {
-    return { { Schema::MonitorInterval, QString::number(MonitorInterval) },
-        { Schema::AlarmInterval, QString::number(AlarmInterval) }, { Schema::AlarmSound, AlarmSound },
-        { Schema::SoundsOn, Conv::BoolText(SoundsOn) }, { Schema::Scroll, Conv::BoolText(Scroll) },
-        { Schema::ScrollInterval, QString::number(ScrollInterval) },
-        { Schema::StartMinimized, Conv::BoolText(StartMinimized) },
-        { Schema::DisplayTopMost, Conv::BoolText(DisplayTopMost) } };
+    return { { Schema::MonitorInterval, QString::number(o.MonitorInterval) },
+        { Schema::AlarmInterval, QString::number(o.AlarmInterval) }, { Schema::AlarmSound, o.AlarmSound },
+        { Schema::SoundsOn, Conv::BoolText(o.SoundsOn) }, { Schema::Scroll, Conv::BoolText(o.Scroll) },
+        { Schema::ScrollInterval, QString::number(o.ScrollInterval) },
+        { Schema::StartMinimized, Conv::BoolText(o.StartMinimized) },
+        { Schema::DisplayTopMost, Conv::BoolText(o.DisplayTopMost) } };
 }
 
-void setOptions(qint16 interval, bool flag)
+Options someOptions(qint16 interval, bool flag)
 {
-    MonitorInterval = interval;
-    AlarmInterval = ScrollInterval = qint16(interval - 3);
-    AlarmSound = QStringLiteral("/tmp/own.wav");
-    SoundsOn = Scroll = DisplayTopMost = flag;
-    StartMinimized = !flag;
+    Options o;
+    o.MonitorInterval = interval;
+    o.AlarmInterval = o.ScrollInterval = qint16(interval - 3);
+    o.AlarmSound = QStringLiteral("/tmp/own.wav");
+    o.SoundsOn = o.Scroll = o.DisplayTopMost = flag;
+    o.StartMinimized = !flag;
+    return o;
 }
 
 } // namespace
@@ -48,13 +50,14 @@ private Q_SLOTS:
 
     void freshStoreGivesDefaults()
     {
-        LoadOptions();
-        QCOMPARE(MonitorInterval, qint16(30));
-        QCOMPARE(AlarmInterval, qint16(5));
-        QCOMPARE(ScrollInterval, qint16(5));
-        QVERIFY(SoundsOn && Scroll && DisplayTopMost && !StartMinimized);
+        Options o;
+        LoadOptions(o);
+        QCOMPARE(o.MonitorInterval, qint16(30));
+        QCOMPARE(o.AlarmInterval, qint16(5));
+        QCOMPARE(o.ScrollInterval, qint16(5));
+        QVERIFY(o.SoundsOn && o.Scroll && o.DisplayTopMost && !o.StartMinimized);
         QVERIFY(ProgramFolder().endsWith(QDir::separator()));
-        QCOMPARE(AlarmSound, ProgramFolder() + QStringLiteral("log.wav"));
+        QCOMPARE(o.AlarmSound, ProgramFolder() + QStringLiteral("log.wav"));
     }
 
     // One hand-edited key, loaded over the values 12 (intervals 9), false and true.
@@ -78,15 +81,15 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         QVERIFY(SettingsStore::save(Schema::AppSettings, key, stored));
-        setOptions(12, false);
-        LoadOptions();
-        QCOMPARE(currentOptions().value(key), expected);
+        Options o = someOptions(12, false);
+        LoadOptions(o);
+        QCOMPARE(texts(o).value(key), expected);
     }
 
     void saveWritesWordsAndAuthor()
     {
-        setOptions(12, false);
-        QVERIFY(SaveOptions());
+        const Options saved = someOptions(12, false);
+        QVERIFY(SaveOptions(saved));
         QFile file(m_settings->configFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray ini = file.readAll();
@@ -94,10 +97,9 @@ private Q_SLOTS:
             { "SoundsOn=False", "StartMinimized=True", "MonitorInterval=12", "ScrollInterval=9", "[Author]" })
             QVERIFY2(ini.contains(line), line);
 
-        const auto saved = currentOptions();
-        setOptions(99, true);
-        LoadOptions();
-        QCOMPARE(currentOptions(), saved);
+        Options loaded = someOptions(99, true);
+        LoadOptions(loaded);
+        QCOMPARE(texts(loaded), texts(saved));
     }
 };
 

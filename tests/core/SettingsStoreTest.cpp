@@ -1,6 +1,6 @@
-#include "core/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "common/TestSupport.h"
-#include "core/Schema.h"
+#include "settings/Schema.h"
 
 #include <QDir>
 #include <QFile>

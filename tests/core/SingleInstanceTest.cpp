@@ -1,4 +1,4 @@
-#include "core/SingleInstance.h"
+#include "settings/SingleInstance.h"
 #include "common/TestSupport.h"
 
 #include <QFile>

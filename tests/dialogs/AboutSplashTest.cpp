@@ -1,11 +1,11 @@
 #include "common/TestSupport.h"
-#include "core/Schema.h"
-#include "core/SettingsStore.h"
-#include "core/modTavrik.h"
 #include "dialogs/AboutContent.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmSplash.h"
-#include "shared/bksPublicModule.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
+#include "shared/bksPublicWindows.h"
 
 #include <QApplication>
 #include <QFile>
@@ -45,27 +45,22 @@ private Q_SLOTS:
             QVERIFY2(!qobject_cast<frmAbout *>(w) && !qobject_cast<frmSplash *>(w), "a window was left behind");
     }
 
-    void aboutForcesSoundsOnWhileOpen_data()
+    void aboutClosing_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("soundsOn");
         QTest::addColumn<bool>("kabom"); // the closing sound
-        QTest::newRow("Close, sounds off") << "button" << false << true;
-        QTest::newRow("Enter, sounds off") << "enter" << false << true;
-        QTest::newRow("timer, sounds off") << "timer" << false << true;
-        QTest::newRow("close box, sounds off") << "closeBox" << false << false;
-        QTest::newRow("close box, sounds on") << "closeBox" << true << false;
+        QTest::newRow("Close") << "button" << true;
+        QTest::newRow("Enter") << "enter" << true;
+        QTest::newRow("timer") << "timer" << true;
+        QTest::newRow("close box") << "closeBox" << false;
     }
-    void aboutForcesSoundsOnWhileOpen()
+    void aboutClosing()
     {
         QFETCH(QString, how);
-        QFETCH(bool, soundsOn);
         QFETCH(bool, kabom);
-        modTavrik::SoundsOn = soundsOn;
         frmAbout box;
         box.setEnableTimer(true);
         box.show();
-        QVERIFY(modTavrik::SoundsOn);
         auto *timer = box.findChild<QTimer *>(QStringLiteral("Timer1"));
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 60000);
@@ -80,12 +75,10 @@ private Q_SLOTS:
             box.close();
         QVERIFY(!box.isVisible() && !timer->isActive());
         QCOMPARE(m_played, kabom ? QStringList { "Kabom.wav wait" } : QStringList());
-        QCOMPARE(modTavrik::SoundsOn, soundsOn);
     }
 
     void aboutSoundOrder()
     {
-        modTavrik::SoundsOn = false;
         frmAbout box; // without EnableTimer
         box.show();
         QVERIFY(!box.findChild<QTimer *>(QStringLiteral("Timer1"))->isActive());
@@ -104,11 +97,10 @@ private Q_SLOTS:
         // Shown again, the box keeps its click toggle but loads afresh.
         m_played.clear();
         box.show();
-        QVERIFY(close->isEnabled() && modTavrik::SoundsOn);
+        QVERIFY(close->isEnabled());
         QTest::mouseClick(logo, Qt::LeftButton);
         box.close();
         QCOMPARE(m_played, QStringList({ "32dohs.wav" }));
-        QCOMPARE(modTavrik::SoundsOn, false);
     }
 
     // The store's text to interval rule has its own table; here the splash window follows it.
@@ -126,7 +118,6 @@ private Q_SLOTS:
         QFETCH(int, shownMs);
         if (!stored.isEmpty())
             SettingsStore::save(Schema::AppSettings, Schema::SplashTime, stored);
-        modTavrik::SoundsOn = false;
         QPointer<frmSplash> splash = new frmSplash;
         splash->setEnableTimer(true);
         splash->Load();
@@ -136,8 +127,8 @@ private Q_SLOTS:
             auto *timer = splash->findChild<QTimer *>(QStringLiteral("Timer1"));
             QVERIFY(timer->isActive());
             QCOMPARE(timer->interval(), shownMs);
-            // The borrowed about box played nothing and left the sounds setting alone.
-            QVERIFY(m_played.isEmpty() && !modTavrik::SoundsOn);
+            // The borrowed about box played nothing.
+            QVERIFY(m_played.isEmpty());
             const QImage logo = splash->findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().toImage();
             QCOMPARE(logo, AboutContent::Logo().toImage());
             QVERIFY(QMetaObject::invokeMethod(splash, "Timer1_Timer"));

@@ -1,6 +1,6 @@
 #include "common/TestSupport.h"
-#include "core/Schema.h"
 #include "dialogs/frmCPUInfo.h"
+#include "settings/Schema.h"
 #include "shared/Prompt.h"
 #include "shared/bksPublicModule.h"
 
@@ -76,9 +76,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::addColumn<bool>("closeEnabled");
         QTest::newRow("New CPU") << "" << QString() << Schema::NetworkCPUPath("New CPU") << true;
-        QTest::newRow("both blank") << "" << "" << Schema::NetworkCPUPath("CPU") << false;
-        QTest::newRow("name untrimmed") << "" << " Box7 " << Schema::NetworkCPUPath(" Box7 ") << true;
-        QTest::newRow("typed path kept") << "/data/seti" << "Box7" << "/data/seti" << true;
+        QTest::newRow("both blank") << ""
+                                    << "" << Schema::NetworkCPUPath("CPU") << false;
+        QTest::newRow("name untrimmed") << ""
+                                        << " Box7 " << Schema::NetworkCPUPath(" Box7 ") << true;
+        QTest::newRow("typed path kept") << "/data/seti"
+                                         << "Box7"
+                                         << "/data/seti" << true;
     }
     void proposesPathOnLeavingName()
     {
@@ -106,8 +110,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("ending");
         QTest::addColumn<QString>("returnedPath"); // "/old": nothing taken from the form
         const QString sep = bksPublicModule::Separator();
-        QTest::newRow("Close adds separator") << "/srv/seti" << "Command1_0" << "/srv/seti" + sep;
-        QTest::newRow("Enter keeps one") << "/srv/seti" + sep << "Enter" << "/srv/seti" + sep;
+        QTest::newRow("Close adds separator") << "/srv/seti"
+                                              << "Command1_0"
+                                              << "/srv/seti" + sep;
+        QTest::newRow("Enter keeps one") << "/srv/seti" + sep << "Enter"
+                                         << "/srv/seti" + sep;
         for (const char *ending : { "Command1_1", "Esc", "close" })
             QTest::newRow(ending) << "/srv/seti" << ending << "/old";
     }

@@ -1,10 +1,10 @@
 #include "common/TestSupport.h"
-#include "core/Schema.h"
-#include "core/SettingsStore.h"
-#include "core/modTavrik.h"
 #include "dialogs/frmOptions.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 #include "shared/Prompt.h"
-#include "shared/bksPublicModule.h"
+#include "shared/bksPublicWindows.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -47,11 +47,13 @@ class OptionsDialogTest : public QObject
     Q_OBJECT
 
     std::unique_ptr<IsolatedSettings> m_settings;
+    Options m_options;
 
 private Q_SLOTS:
     void init()
     {
         m_settings = std::make_unique<IsolatedSettings>();
+        m_options = Options();
         for (int i = 0; i < OptionKeys.size(); ++i)
             SettingsStore::save(A, OptionKeys[i], Stored[i]);
     }
@@ -59,16 +61,16 @@ private Q_SLOTS:
 
     void loadShowsTheStore()
     {
-        modTavrik::ScrollInterval = 3; // e.g. set from the scrolling display and not saved
-        frmOptions dlg;
+        m_options.ScrollInterval = 3; // e.g. set from the scrolling display and not saved
+        frmOptions dlg(m_options);
         QStringList shown;
         for (int i = 0; i < 8; ++i)
             shown << (i < 4 ? box(dlg, Boxes[i])->text() : check(dlg, i - 4)->isChecked() ? "True" : "False");
         QCOMPARE(shown, Stored);
-        QCOMPARE(modTavrik::ScrollInterval, qint16(9));
+        QCOMPARE(m_options.ScrollInterval, qint16(9));
         // A stored value longer than the typing limit is shown whole.
         SettingsStore::save(A, Schema::MonitorInterval, QStringLiteral("-32768"));
-        frmOptions again;
+        frmOptions again(m_options);
         QCOMPARE(box(again, Boxes[0])->text(), QStringLiteral("-32768"));
     }
 
@@ -78,16 +80,20 @@ private Q_SLOTS:
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("fraction to even") << 2 << "12.5" << "12";
-        QTest::newRow("Enter with 99999") << 0 << "99999" << "5";
-        QTest::newRow("empty keeps previous") << 1 << "" << "7";
-        QTest::newRow("sound trimmed") << 3 << " /x/ring.wav " << "/x/ring.wav";
+        QTest::newRow("fraction to even") << 2 << "12.5"
+                                          << "12";
+        QTest::newRow("Enter with 99999") << 0 << "99999"
+                                          << "5";
+        QTest::newRow("empty keeps previous") << 1 << ""
+                                              << "7";
+        QTest::newRow("sound trimmed") << 3 << " /x/ring.wav "
+                                       << "/x/ring.wav";
     }
     void closeStoresWhatIsTyped()
     {
         QFETCH(int, index);
         QFETCH(QString, typed);
-        frmOptions dlg;
+        frmOptions dlg(m_options);
         dlg.show();
         box(dlg, Boxes[index])->setText(typed);
         check(dlg, 0)->setChecked(true);
@@ -96,12 +102,12 @@ private Q_SLOTS:
         QVERIFY(!dlg.isVisible());
         QTEST(SettingsStore::get(A, OptionKeys[index], QString()), "stored");
         QCOMPARE(SettingsStore::get(A, Schema::SoundsOn, QString()), QStringLiteral("True"));
-        QVERIFY(modTavrik::SoundsOn);
+        QVERIFY(m_options.SoundsOn);
     }
 
     void leavingAnIntervalBoxChecksIt()
     {
-        frmOptions dlg;
+        frmOptions dlg(m_options);
         for (const QString &name : Boxes) {
             for (const QString typed : { "30001", "12abc" }) {
                 box(dlg, name)->setText(typed);
@@ -122,7 +128,7 @@ private Q_SLOTS:
     void cancelChangesNothing()
     {
         QFETCH(QString, how);
-        frmOptions dlg;
+        frmOptions dlg(m_options);
         dlg.show();
         for (int i = 0; i < 4; ++i) {
             box(dlg, Boxes[i])->setText(QStringLiteral("123"));
@@ -139,9 +145,9 @@ private Q_SLOTS:
         for (const QString &key : OptionKeys)
             options << SettingsStore::get(A, key, QStringLiteral("<missing>"));
         QCOMPARE(options, Stored);
-        QCOMPARE(modTavrik::MonitorInterval, qint16(45));
-        QCOMPARE(modTavrik::AlarmSound, Stored[3]);
-        QVERIFY(!modTavrik::SoundsOn && modTavrik::StartMinimized);
+        QCOMPARE(m_options.MonitorInterval, qint16(45));
+        QCOMPARE(m_options.AlarmSound, Stored[3]);
+        QVERIFY(!m_options.SoundsOn && m_options.StartMinimized);
     }
 
     void browseAndTestAlarm()
@@ -155,7 +161,7 @@ private Q_SLOTS:
             played << QStringLiteral("%1 %2 %3").arg(path).arg(wait).arg(loop);
         });
         const QString cwd = QDir::currentPath();
-        frmOptions dlg;
+        frmOptions dlg(m_options);
         QLineEdit *sound = box(dlg, Boxes[3]);
         sound->clear();
         Prompt::SetNextText(picked);
@@ -174,7 +180,7 @@ private Q_SLOTS:
         check(dlg, 0)->setChecked(true);
         click(dlg, "Command3");
         QVERIFY(played.isEmpty());
-        modTavrik::SoundsOn = true;
+        m_options.SoundsOn = true;
         click(dlg, "Command3");
         QCOMPARE(played, QStringList { ring + QStringLiteral(" 0 0") });
     }

@@ -1,11 +1,11 @@
 #include "display/frmDisplay.h"
 #include "common/TestSupport.h"
-#include "core/Conv.h"
-#include "core/Schema.h"
-#include "core/SettingsStore.h"
-#include "core/modTavrik.h"
 #include "monitor/StatusTotals.h"
 #include "monitor/frmSetiControl.h"
+#include "settings/Conv.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 #include "shared/Framework.h"
 #include "shared/Prompt.h"
 
@@ -25,7 +25,7 @@ class frmDisplayTest : public QObject
 
     frmDisplay *load(bool enableTimer = true)
     {
-        auto *d = new frmDisplay;
+        auto *d = new frmDisplay(m_options);
         m_owned << d;
         d->setEnableTimer(enableTimer);
         d->Load();
@@ -54,10 +54,15 @@ class frmDisplayTest : public QObject
 
     std::unique_ptr<IsolatedSettings> m_settings;
     StatusTotals m_totals;
+    Options m_options;
     QList<QPointer<QWidget>> m_owned;
 
 private Q_SLOTS:
-    void init() { m_settings = std::make_unique<IsolatedSettings>(); }
+    void init()
+    {
+        m_settings = std::make_unique<IsolatedSettings>();
+        m_options = Options();
+    }
 
     void cleanup()
     {
@@ -73,12 +78,12 @@ private Q_SLOTS:
     void showsCPUWindowsMarkedForDisplay()
     {
         addWindow(new QWidget, QStringLiteral("Panel"));
-        addWindow(new frmSetiControl(m_totals), QStringLiteral("Alpha"), true, QStringLiteral("12.5%"));
-        addWindow(new frmSetiControl(m_totals), QStringLiteral("Beta"), false, QStringLiteral("40%"));
+        addWindow(new frmSetiControl(m_options, m_totals), QStringLiteral("Alpha"), true, QStringLiteral("12.5%"));
+        addWindow(new frmSetiControl(m_options, m_totals), QStringLiteral("Beta"), false, QStringLiteral("40%"));
         auto *impostor = new QWidget; // carries the CPU tag but is no CPU window
         Framework::SetTag(impostor, Framework::CpuWindowTag);
         addWindow(impostor, QStringLiteral("Impostor"));
-        addWindow(new frmSetiControl(m_totals), QStringLiteral("Gamma"), true, QStringLiteral("77%"));
+        addWindow(new frmSetiControl(m_options, m_totals), QStringLiteral("Gamma"), true, QStringLiteral("77%"));
         frmDisplay *d = load();
 
         QStringList shown;
@@ -91,7 +96,7 @@ private Q_SLOTS:
 
         // Paused, Update Now still moves on by one.
         QVERIFY(timer(d)->isActive());
-        modTavrik::ScrollInterval = 30000;
+        m_options.ScrollInterval = 30000;
         item(d, "mnuPopAllowUpdate")->trigger();
         QVERIFY(!timer(d)->isActive());
         item(d, "mnuPopRefresh")->trigger();
@@ -101,7 +106,7 @@ private Q_SLOTS:
     void menuAndMarks()
     {
         for (bool option : { true, false }) {
-            modTavrik::DisplayTopMost = option;
+            m_options.DisplayTopMost = option;
             frmDisplay *d = load(option);
             QVERIFY(!item(d, "mnuPopAllowSizing")->isChecked());
             const QList<bool> marks { item(d, "mnuPopOnTop")->isChecked(), onTop(d),
@@ -123,7 +128,7 @@ private Q_SLOTS:
         }
         Prompt::SetNextText(QStringLiteral("7.5"));
         item(d, "mnuPopRefreshInterval")->trigger();
-        QCOMPARE(modTavrik::ScrollInterval, qint16(8));
+        QCOMPARE(m_options.ScrollInterval, qint16(8));
         QCOMPARE(Prompt::Asked(), QStringList { QStringLiteral("Scroll Update Interval...") });
     }
 

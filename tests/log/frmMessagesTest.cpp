@@ -1,8 +1,8 @@
 #include "log/frmMessages.h"
 #include "common/TestSupport.h"
-#include "core/Conv.h"
-#include "core/Schema.h"
-#include "core/SettingsStore.h"
+#include "settings/Conv.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 #include "shared/Framework.h"
 
 #include <QDir>

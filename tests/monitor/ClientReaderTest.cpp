@@ -1,6 +1,6 @@
 #include "monitor/ClientReader.h"
 #include "common/TestSupport.h"
-#include "core/Failure.h"
+#include "shared/Failure.h"
 
 #include <QDir>
 #include <QTest>
@@ -102,15 +102,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("userFrom");
         QTest::addColumn<int>("wtempError");
 
-        QTest::newRow("lower case") << QStringList { "state.txt", "user_info.txt", "wtemp.txt" } << "" << "state.txt"
+        QTest::newRow("lower case") << QStringList { "state.txt", "user_info.txt", "wtemp.txt" } << ""
+                                    << "state.txt"
                                     << "user_info.txt" << 0;
-        QTest::newRow("upper case") << QStringList { "STATE.TXT", "USER_INFO.TXT", "WTEMP.TXT" } << "" << "STATE.TXT"
+        QTest::newRow("upper case") << QStringList { "STATE.TXT", "USER_INFO.TXT", "WTEMP.TXT" } << ""
+                                    << "STATE.TXT"
                                     << "USER_INFO.TXT" << 0;
         QTest::newRow("exact name first")
-            << QStringList { "state.txt", "State.txt", "User_Info.txt", "USER_INFO.TXT" } << "" << "State.txt"
+            << QStringList { "state.txt", "State.txt", "User_Info.txt", "USER_INFO.TXT" } << ""
+            << "State.txt"
             << "User_Info.txt" << 53;
         QTest::newRow("path without separator") << QStringList { "seti1state.txt", "seti1User_Info.txt" } << "seti1"
-                                                << "seti1state.txt" << "seti1User_Info.txt" << 53;
+                                                << "seti1state.txt"
+                                                << "seti1User_Info.txt" << 53;
     }
 
     void letterCaseOfNames()

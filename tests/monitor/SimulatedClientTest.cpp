@@ -1,8 +1,8 @@
-#include "monitor/SimulatedClient.h"
+#include "SimulatedClient.h"
 #include "common/TestSupport.h"
-#include "core/Failure.h"
 #include "monitor/ClientReader.h"
 #include "monitor/StatsInterpreter.h"
+#include "shared/Failure.h"
 
 #include <QDir>
 #include <QFileInfo>

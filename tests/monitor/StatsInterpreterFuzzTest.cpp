@@ -1,6 +1,6 @@
 #include "common/TestSupport.h"
-#include "core/Conv.h"
 #include "monitor/StatsInterpreter.h"
+#include "settings/Conv.h"
 
 #include <QTest>
 
@@ -21,12 +21,12 @@ public:
         UpdateInput in;
         in.name = QStringLiteral("Fuzz");
         in.date = QStringLiteral("D");
-        in.files.state = clientFile({"prog=", "cpu="});
-        in.files.user = clientFile({"nwus=", "nresults=", "total_cpu="});
-        const qint64 lengths[] = {0, 360447, 360448, 360449, qint64(m_rng()) * 1000, pick(400000)};
+        in.files.state = clientFile({ "prog=", "cpu=" });
+        in.files.user = clientFile({ "nwus=", "nresults=", "total_cpu=" });
+        const qint64 lengths[] = { 0, 360447, 360448, 360449, qint64(m_rng()) * 1000, pick(400000) };
         in.files.wtempError = pick(6) == 0 ? code() : 0;
         in.files.wtempLength = lengths[pick(6)];
-        for (float *f : {&in.fields.Percent, &in.fields.LastPercent, &in.fields.DownloadPercent, &in.fields.barValue})
+        for (float *f : { &in.fields.Percent, &in.fields.LastPercent, &in.fields.DownloadPercent, &in.fields.barValue })
             *f = anyFloat();
         in.fields.DownloadStart = pick(3) == 0 ? 0 : qint32(m_rng());
         in.fields.label3Red = pick(2) == 0;
@@ -39,10 +39,9 @@ public:
 
 private:
     int pick(int n) { return int(m_rng() % quint32(n)); }
-    int code() { return std::array{5, 7, 52, 53, 67, 70, 75, 76, 999}[size_t(pick(9))]; }
+    int code() { return std::array { 5, 7, 52, 53, 67, 70, 75, 76, 999 }[size_t(pick(9))]; }
 
-    template <typename T>
-    T bits()
+    template <typename T> T bits()
     {
         const quint64 b = (quint64(m_rng()) << 32) | m_rng();
         T t;
@@ -53,26 +52,33 @@ private:
     float anyFloat()
     {
         switch (pick(4)) {
-        case 0: return float(pick(101));
-        case 1: return 100.0f;
-        case 2: return float(pick(40000) - 20000) / 100.0f;
-        default: return bits<float>();
+        case 0:
+            return float(pick(101));
+        case 1:
+            return 100.0f;
+        case 2:
+            return float(pick(40000) - 20000) / 100.0f;
+        default:
+            return bits<float>();
         }
     }
 
     QString value()
     {
-        static const char *shapes[] = {"0", "-0", "1.0", "100", "1e39", "1e-45", "1e400", "nan", "inf", "", " ",
-                                       " 12 ", "12abc", "0x10", "1,5", "+.5", ".", "-", "99999999999999999999",
-                                       "3600\r", "0.999990", "1.000001"};
+        static const char *shapes[] = { "0", "-0", "1.0", "100", "1e39", "1e-45", "1e400", "nan", "inf", "", " ",
+            " 12 ", "12abc", "0x10", "1,5", "+.5", ".", "-", "99999999999999999999", "3600\r", "0.999990", "1.000001" };
         switch (pick(10)) {
-        case 0: return QString::number(double(m_rng()) / double(1 + pick(1000)), 'g', 1 + pick(17));
+        case 0:
+            return QString::number(double(m_rng()) / double(1 + pick(1000)), 'g', 1 + pick(17));
         case 1:
         case 2:
-        case 3: return QString::number(double(pick(1100001)) / 1e6, 'f', 6);
+        case 3:
+            return QString::number(double(pick(1100001)) / 1e6, 'f', 6);
         case 4:
-        case 5: return QString::number(pick(100000));
-        default: return QString::fromLatin1(shapes[pick(int(std::size(shapes)))]);
+        case 5:
+            return QString::number(pick(100000));
+        default:
+            return QString::fromLatin1(shapes[pick(int(std::size(shapes)))]);
         }
     }
 
@@ -110,7 +116,7 @@ private:
         return f;
     }
 
-    std::mt19937 m_rng {20261206};
+    std::mt19937 m_rng { 20261206 };
 };
 
 } // namespace
@@ -139,8 +145,8 @@ private Q_SLOTS:
                     || (r.fields.barValue >= 0 && r.fields.barValue <= 100))
                 && (!r.playAlarm || r.log.join(u'|').contains(QStringLiteral("Failed to download")));
             if (!ok)
-                QFAIL(qPrintable(QStringLiteral("input %1 ended badly, failure %2:\n").arg(i).arg(r.failure)
-                                 + r.log.join(u'\n')));
+                QFAIL(qPrintable(
+                    QStringLiteral("input %1 ended badly, failure %2:\n").arg(i).arg(r.failure) + r.log.join(u'\n')));
             failures += r.failure != 0;
         }
         // Both outcomes must occur often, or the generator has gone blind.

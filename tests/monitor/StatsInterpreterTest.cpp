@@ -1,6 +1,6 @@
 #include "monitor/StatsInterpreter.h"
 #include "common/TestSupport.h"
-#include "core/Failure.h"
+#include "shared/Failure.h"
 
 #include <QLocale>
 #include <QTest>
@@ -143,13 +143,15 @@ private Q_SLOTS:
         const QString notStarted = NotStarted + QStringLiteral("..");
         const ClientFile good = text(QStringLiteral("prog=0.25\ncpu=10\n"));
         const QString tooLarge = QStringLiteral("/seti/State.txt is larger than 1048576 bytes; it was not read.");
-        QTest::newRow("folder missing") << snap(failed(76), failed(76)) << 76 << QStringList { ReadState,
+        QTest::newRow("folder missing") << snap(failed(76), failed(76)) << 76
+                                        << QStringList { ReadState,
                                                QStringLiteral(
                                                    "Path not found - Possible reasons include: computer may be\r\n"
                                                    "turned off, hard drive may have turned off due to\r\n"
                                                    "power management features, or path entered is incorrect.") }
                                         << QStringLiteral("Path not found...") << 12.5f;
-        QTest::newRow("bad file name") << snap(failed(52)) << 52 << QStringList { ReadState,
+        QTest::newRow("bad file name") << snap(failed(52)) << 52
+                                       << QStringList { ReadState,
                                               QStringLiteral(
                                                   "Can not access file '/seti/'\r\n"
                                                   "Drive may not be available, or incorrect path specified.") }
@@ -168,13 +170,15 @@ private Q_SLOTS:
             << 12.5f;
         QTest::newRow("empty state") << snap(text(QString())) << 5
                                      << QStringList { ReadState, ReadUser, generic(5), error5 } << QString() << 12.5f;
-        QTest::newRow("too many files") << snap(failed(67)) << 67 << QStringList { ReadState, generic(67),
+        QTest::newRow("too many files") << snap(failed(67)) << 67
+                                        << QStringList { ReadState, generic(67),
                                                QStringLiteral(
                                                    "Possible reason is a disk defragmentation program is running.") }
                                         << QString() << 12.5f;
         QTest::newRow("state too large") << snap(failed(7, tooLarge)) << 7
                                          << QStringList { ReadState, generic(7), tooLarge } << QString() << 12.5f;
-        QTest::newRow("key missing, no garbage value") << snap(text(QStringLiteral("cpu=12345678\nprog0.5\n"))) << 13
+        QTest::newRow("key missing, no garbage value")
+            << snap(text(QStringLiteral("cpu=12345678\nprog0.5\n"))) << 13
             << QStringList { ReadState, ReadUser, generic(13),
                    QStringLiteral("The value \"PROG=\" was not found in /seti/State.txt.") }
             << QString() << 12.5f;
@@ -218,8 +222,8 @@ private Q_SLOTS:
         QTest::newRow("across midnight") << qint16(5) << 86390 << 20.25 << "Alarm time is 30.25, Interval is 300"
                                          << 86390;
         QTest::newRow("late across midnight") << qint16(5) << 86000 << 1000.0 << late << 1000;
-        QTest::newRow("milliseconds without noise") << qint16(5) << 72962 << 72966.939
-                                                    << "Alarm time is 4.939, Interval is 300" << 72962;
+        QTest::newRow("milliseconds without noise")
+            << qint16(5) << 72962 << 72966.939 << "Alarm time is 4.939, Interval is 300" << 72962;
     }
     void downloadWatch()
     {

@@ -1,13 +1,14 @@
 #include "common/TestSupport.h"
-#include "core/Schema.h"
-#include "core/SettingsStore.h"
-#include "core/modTavrik.h"
 #include "dialogs/frmCPUInfo.h"
 #include "log/frmMessages.h"
 #include "monitor/StatusTotals.h"
+#include "monitor/UpdateCycle.h"
 #include "monitor/frmSetiControl.h"
 #include "monitor/modDateTime.h"
 #include "panel/mfrmTavrik.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 #include "shared/Framework.h"
 
 #include <QAction>
@@ -28,6 +29,10 @@ class PanelTest : public QObject
 
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_clients;
+    Options m_options;
+
+    // Lets the readings in flight reach their windows.
+    static void settle(mfrmTavrik &w) { QTRY_VERIFY(w.cycle().isIdle()); }
 
     QString writeClient(
         const char *name, double prog = 0.5, double cpu = 10, int nwus = 1, int nresults = 1, double totalCpu = 10)
@@ -80,7 +85,8 @@ private Q_SLOTS:
     {
         m_settings = std::make_unique<IsolatedSettings>();
         m_clients = std::make_unique<QTemporaryDir>();
-        modTavrik::LoadOptions();
+        m_options = Options();
+        modTavrik::LoadOptions(m_options);
     }
 
     void cleanup()
@@ -98,7 +104,7 @@ private Q_SLOTS:
             writeClient("b", 0.5, 60, 12, 11, 200000), writeClient("c", 0.75, 1, 3, 2, 50) };
         storeHandOver(cpuNames, paths);
         {
-            mfrmTavrik w;
+            mfrmTavrik w(m_options);
             w.Load();
             QCOMPARE(w.windowTitle(), QStringLiteral("Tavrik Panel V.1.0.0"));
             QCOMPARE(names(w.cpuWindows()), cpuNames);
@@ -106,7 +112,10 @@ private Q_SLOTS:
             QVERIFY(frmMessages::exists());
             QVERIFY(item(w, "mnuWindowMessage")->isChecked());
 
+            settle(w);
             w.mnuRefresh_Click();
+            QVERIFY(!item(w, "mnuRefresh")->isEnabled() && !item(w, "mnuFileExit")->isEnabled());
+            settle(w);
             QCOMPARE(label(w, "lblDownloaded"), QStringLiteral("12"));
             QCOMPARE(label(w, "lblUploaded"), QStringLiteral("11"));
             QCOMPARE(label(w, "lblTotalTime"), modDateTime::SecondsToText(200000));
@@ -117,6 +126,7 @@ private Q_SLOTS:
             activate(w, w.cpuWindows().at(0));
             QCOMPARE(w.activeCpu(), w.cpuWindows().at(0));
             w.mnuCPURefresh_Click();
+            settle(w);
             QCOMPARE(label(w, "lblCurrentTime"), modDateTime::SecondsToText(3661));
 
             // A switch is stored at once.
@@ -131,7 +141,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(SettingsStore::get(QString::number(i), Schema::CPUName, QString()), cpuNames[i]);
 
-        mfrmTavrik again;
+        mfrmTavrik again(m_options);
         again.Load();
         QCOMPARE(names(again.cpuWindows()), cpuNames);
         QVERIFY(!again.cpuWindows().at(0)->AllowUpdates());
@@ -144,7 +154,7 @@ private Q_SLOTS:
         const QString path = writeClient("a");
         SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("Den,"));
         SettingsStore::save(QStringLiteral("Den"), Schema::CPUPath, path);
-        mfrmTavrik w;
+        mfrmTavrik w(m_options);
         w.Load();
         QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Den") });
 
@@ -182,18 +192,20 @@ private Q_SLOTS:
     {
         const QString path = writeClient("a");
         storeHandOver({ QStringLiteral("Den") }, { path });
-        mfrmTavrik w;
+        mfrmTavrik w(m_options);
         w.Load();
         w.show();
-        // Posted now, delivered while the CPU update lets events run.
-        QTimer::singleShot(0, &w, [&w] { QVERIFY(!w.close()); });
+        settle(w);
         w.mnuRefresh_Click();
+        QVERIFY(!w.close());
         QVERIFY(w.isVisible());
+        settle(w);
         QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
 
         // A close from the system waits for the cycle and then goes ahead.
-        QTimer::singleShot(0, &w, [&w] { w.closeFromSystem(); });
         w.mnuRefresh_Click();
+        w.closeFromSystem();
+        QVERIFY(w.isVisible());
         QTRY_VERIFY(!w.isVisible());
         QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("1"));
     }
@@ -201,7 +213,7 @@ private Q_SLOTS:
     void messageWindowDisablesCpuCommands()
     {
         storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
-        mfrmTavrik w;
+        mfrmTavrik w(m_options);
         w.Load();
         w.show();
         auto *logFrame = qobject_cast<QMdiSubWindow *>(frmMessages::instance()->parentWidget());
@@ -226,9 +238,9 @@ private Q_SLOTS:
     void minimiseShowsTheDisplay()
     {
         QFETCH(bool, scroll);
-        modTavrik::Scroll = scroll;
+        m_options.Scroll = scroll;
         storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
-        mfrmTavrik w;
+        mfrmTavrik w(m_options);
         w.Load();
         w.show();
         w.setWindowState(Qt::WindowMinimized);

@@ -1,7 +1,6 @@
 #include "common/TestSupport.h"
-#include "core/modTavrik.h"
 #include "shared/Prompt.h"
-#include "shared/bksPublicModule.h"
+#include "shared/bksPublicWindows.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,11 +76,9 @@ private Q_SLOTS:
         SetWavePlayer([&played](const QString &path, bool wait, bool loop) {
             played << QStringLiteral("%1 %2 %3").arg(path).arg(wait).arg(loop);
         });
-        modTavrik::SoundsOn = false;
-        PlayWave(wave);
-        modTavrik::SoundsOn = true;
-        PlayWave(dir.filePath(QStringLiteral("b.wav")));
-        PlayWave(wave, false, false);
+        PlayWave(wave, false); // sounds off
+        PlayWave(dir.filePath(QStringLiteral("b.wav")), true);
+        PlayWave(wave, true, false, false);
         QCOMPARE(played, QStringList { wave + QStringLiteral(" 0 0") });
     }
 };

@@ -1,4 +1,4 @@
-#include "monitor/SimulatedClient.h"
+#include "SimulatedClient.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -11,10 +11,14 @@ namespace {
 const char *phaseName(SimulatedClient::Phase p)
 {
     switch (p) {
-    case SimulatedClient::Phase::Working: return "working";
-    case SimulatedClient::Phase::Stalled: return "stalled";
-    case SimulatedClient::Phase::Downloading: return "downloading";
-    case SimulatedClient::Phase::Starting: return "starting";
+    case SimulatedClient::Phase::Working:
+        return "working";
+    case SimulatedClient::Phase::Stalled:
+        return "stalled";
+    case SimulatedClient::Phase::Downloading:
+        return "downloading";
+    case SimulatedClient::Phase::Starting:
+        return "starting";
     }
     return "?";
 }
@@ -46,42 +50,39 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("The client directory (created if needed)."));
     const QCommandLineOption speed(QStringLiteral("speed"),
-                                   QStringLiteral("Percent of a work unit done per step (default 1). A healthy "
-                                                  "download takes about 20 steps at speed 1."),
-                                   QStringLiteral("X"), QStringLiteral("1"));
-    const QCommandLineOption stall(QStringLiteral("stall"), QStringLiteral("Progress stops half way through the unit."));
-    const QCommandLineOption download(
-        QStringLiteral("download"),
+        QStringLiteral("Percent of a work unit done per step (default 1). A healthy "
+                       "download takes about 20 steps at speed 1."),
+        QStringLiteral("X"), QStringLiteral("1"));
+    const QCommandLineOption stall(
+        QStringLiteral("stall"), QStringLiteral("Progress stops half way through the unit."));
+    const QCommandLineOption download(QStringLiteral("download"),
         QStringLiteral("Start late in a download that grows by 0.1 % per step times the speed (not at all at 0)."));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Write one set of files and exit."));
     const QCommandLineOption steps(QStringLiteral("steps"),
-                                   QStringLiteral("Stop after N steps (default: run until interrupted)."),
-                                   QStringLiteral("N"));
+        QStringLiteral("Stop after N steps (default: run until interrupted)."), QStringLiteral("N"));
     const QCommandLineOption interval(QStringLiteral("interval"),
-                                      QStringLiteral("Milliseconds between steps (default 1000)."),
-                                      QStringLiteral("MS"), QStringLiteral("1000"));
+        QStringLiteral("Milliseconds between steps (default 1000)."), QStringLiteral("MS"), QStringLiteral("1000"));
     const QCommandLineOption crlf(QStringLiteral("crlf"), QStringLiteral("End lines with CR LF instead of LF."));
-    const QCommandLineOption lowerNames(QStringLiteral("lower-names"),
-                                        QStringLiteral("Name the files state.txt and user_info.txt."));
+    const QCommandLineOption lowerNames(
+        QStringLiteral("lower-names"), QStringLiteral("Name the files state.txt and user_info.txt."));
     const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Varies account numbers and unit lengths (default 1)."),
-                                  QStringLiteral("N"), QStringLiteral("1"));
-    const QCommandLineOption prog(QStringLiteral("prog"), QStringLiteral("Start at this fraction of the unit (0-1)."),
-                                  QStringLiteral("F"));
-    const QCommandLineOption cpu(QStringLiteral("cpu"), QStringLiteral("Processor seconds spent on the unit so far."),
-                                 QStringLiteral("S"));
-    const QCommandLineOption nwus(QStringLiteral("nwus"), QStringLiteral("Work units downloaded by the account."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption nresults(QStringLiteral("nresults"),
-                                      QStringLiteral("Results returned by the account."), QStringLiteral("N"));
-    const QCommandLineOption totalCpu(QStringLiteral("total-cpu"),
-                                      QStringLiteral("The account's processor seconds in all."), QStringLiteral("S"));
+        QStringLiteral("Varies account numbers and unit lengths (default 1)."), QStringLiteral("N"),
+        QStringLiteral("1"));
+    const QCommandLineOption prog(
+        QStringLiteral("prog"), QStringLiteral("Start at this fraction of the unit (0-1)."), QStringLiteral("F"));
+    const QCommandLineOption cpu(
+        QStringLiteral("cpu"), QStringLiteral("Processor seconds spent on the unit so far."), QStringLiteral("S"));
+    const QCommandLineOption nwus(
+        QStringLiteral("nwus"), QStringLiteral("Work units downloaded by the account."), QStringLiteral("N"));
+    const QCommandLineOption nresults(
+        QStringLiteral("nresults"), QStringLiteral("Results returned by the account."), QStringLiteral("N"));
+    const QCommandLineOption totalCpu(
+        QStringLiteral("total-cpu"), QStringLiteral("The account's processor seconds in all."), QStringLiteral("S"));
     const QCommandLineOption wtemp(QStringLiteral("wtemp"),
-                                   QStringLiteral("Start in a download of this many bytes (unit finished)."),
-                                   QStringLiteral("BYTES"));
+        QStringLiteral("Start in a download of this many bytes (unit finished)."), QStringLiteral("BYTES"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print one line per step."));
-    parser.addOptions({speed, stall, download, once, steps, interval, crlf, lowerNames, seed, prog, cpu, nwus,
-                       nresults, totalCpu, wtemp, verbose});
+    parser.addOptions({ speed, stall, download, once, steps, interval, crlf, lowerNames, seed, prog, cpu, nwus,
+        nresults, totalCpu, wtemp, verbose });
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
@@ -139,8 +140,8 @@ int main(int argc, char *argv[])
         if (!parser.isSet(verbose))
             return;
         std::printf("step %lld: %s, prog %.6f, cpu %.0f s, nwus %lld, nresults %lld, wtemp %lld\n", step,
-                    phaseName(sim.phase()), sim.progress(), sim.cpuSeconds(), sim.unitsDownloaded(),
-                    sim.resultsReturned(), sim.downloadBytes());
+            phaseName(sim.phase()), sim.progress(), sim.cpuSeconds(), sim.unitsDownloaded(), sim.resultsReturned(),
+            sim.downloadBytes());
         std::fflush(stdout);
     };
 

@@ -1,0 +1,75 @@
+#include "display/DisplayTicker.h"
+
+#include "settings/Conv.h"
+#include "shared/bksPublicModule.h"
+
+#include <utility>
+
+namespace {
+
+constexpr qint16 MaxScrollInterval = 30000;
+constexpr qint16 DefaultScrollInterval = 5;
+
+} // namespace
+
+DisplayTicker::DisplayTicker(ViewSource source)
+    : m_source(std::move(source))
+{
+}
+
+bool DisplayTicker::Qualifies(const WindowView &view)
+{
+    return view.isCpuWindow && view.putOnDisplay.value_or(false);
+}
+
+bool DisplayTicker::Tick(qint16 scrollInterval)
+{
+    // A tick that starts inside another one leaves, unless Update Now asked for it.
+    if (m_busy && !m_updateNow)
+        return false;
+    m_busy = true;
+    bool changed = false;
+    if (m_tickCount < scrollInterval && !m_updateNow) {
+        ++m_tickCount;
+    } else {
+        m_tickCount = 0;
+        m_updateNow = false;
+        changed = changeCPU();
+    }
+    m_busy = false;
+    return changed;
+}
+
+bool DisplayTicker::changeCPU()
+{
+    const QList<WindowView> views = m_source ? m_source() : QList<WindowView>();
+    auto qualifiesAt = [&views](qint16 i) { return i >= 0 && i < views.size() && Qualifies(views.at(i)); };
+
+    while (!qualifiesAt(m_scanPosition)) {
+        ++m_scanPosition;
+        if (m_scanPosition > LastScanPosition)
+            break;
+    }
+    bool changed = false;
+    if (m_scanPosition < LastScanPosition) {
+        const WindowView &view = views.at(m_scanPosition);
+        if (view.percentText)
+            m_percent = *view.percentText;
+        m_name = view.caption;
+        changed = true;
+    }
+    ++m_scanPosition;
+    if (m_scanPosition >= views.size())
+        m_scanPosition = 0;
+    return changed;
+}
+
+std::optional<qint16> ScrollIntervalFromReply(const QString &reply)
+{
+    if (bksPublicModule::IsBlank(reply))
+        return std::nullopt;
+    const double v = Conv::Val(reply);
+    if (v > MaxScrollInterval || v < 0)
+        return DefaultScrollInterval;
+    return Conv::Int16FromDouble(v).value_or(DefaultScrollInterval);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+// What the display can read from one loaded window. A member the window does not have is empty:
+// such a window is passed over, and a missing percentage leaves the shown one as it was.
+struct WindowView
+{
+    bool isCpuWindow = false;
+    std::optional<bool> putOnDisplay;
+    std::optional<QString> percentText;
+    QString caption;
+};
+
+// The display's tick counting and its choice of the next CPU, kept apart from any widget.
+class DisplayTicker
+{
+public:
+    // Gives the loaded windows in load order. Asked only on ticks that change the CPU.
+    using ViewSource = std::function<QList<WindowView>()>;
+
+    // The search gives up once the scan position passes this.
+    static constexpr qint16 LastScanPosition = 500;
+
+    explicit DisplayTicker(ViewSource source);
+
+    // One tick. scrollInterval is the number of quiet ticks between changes. Returns true when
+    // the shown texts were replaced.
+    bool Tick(qint16 scrollInterval);
+    // The next tick changes CPU at once, even one that starts while another tick is running.
+    void RequestUpdateNow() { m_updateNow = true; }
+
+    QString shownPercent() const { return m_percent; }
+    QString shownName() const { return m_name; }
+
+    qint16 tickCount() const { return m_tickCount; }
+    qint16 scanPosition() const { return m_scanPosition; }
+    bool isBusy() const { return m_busy; }
+    bool updateNowPending() const { return m_updateNow; }
+
+    static bool Qualifies(const WindowView &view);
+
+private:
+    bool changeCPU();
+
+    ViewSource m_source;
+    QString m_percent;
+    QString m_name;
+    qint16 m_tickCount = 0;
+    qint16 m_scanPosition = 0;
+    bool m_busy = false;
+    bool m_updateNow = false;
+};
+
+// The scroll interval a reply to "Update Interval..." asks for; empty when it changes nothing.
+std::optional<qint16> ScrollIntervalFromReply(const QString &reply);

@@ -1,0 +1,323 @@
+#include "monitor/StatsInterpreter.h"
+
+#include "monitor/StatusTotals.h"
+#include "monitor/modDateTime.h"
+#include "settings/Conv.h"
+#include "shared/Clock.h"
+#include "shared/Failure.h"
+
+#include <QLocale>
+#include <QStringBuilder>
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+// Where key (upper-case ASCII) first stands in text in any letter case, as a search of the
+// upper-cased text would find it.
+qsizetype indexOfKey(QStringView text, QLatin1String key)
+{
+    const qsizetype m = key.size();
+    for (qsizetype i = 0, last = text.size() - m; i <= last; ++i) {
+        qsizetype j = 0;
+        for (; j < m; ++j) {
+            char16_t c = text[i + j].unicode();
+            if (c >= u'a' && c <= u'z')
+                c = char16_t(c - 32);
+            else if (c >= 0x80)
+                c = char16_t(QChar::toUpper(char32_t(c)));
+            if (c != char16_t(key[j].unicode()))
+                break;
+        }
+        if (j == m)
+            return i;
+    }
+    return -1;
+}
+
+struct Fault
+{
+    int code = 0;
+    QString detail; // an extra log sentence
+};
+
+// One run of the algorithm. Each step either succeeds or returns the fault that ends the run;
+// whatever a step wrote before failing stays written.
+class Update
+{
+public:
+    Update(const UpdateInput &in, UpdateResult &r)
+        : in(in)
+        , r(r)
+    {
+    }
+
+    void run()
+    {
+        r.fields = in.fields;
+        r.log.reserve(8);
+        log(CrLf % QLatin1String("Starting Update of ") % in.name);
+        if (const std::optional<Fault> f = steps())
+            failed(*f);
+    }
+
+private:
+    std::optional<Fault> steps()
+    {
+        log(QLatin1String("Reading file ") % in.path % ClientReader::StateFile);
+        if (in.files.state.error)
+            return Fault { in.files.state.error, in.files.state.detail };
+        const QString &state = in.files.state.text;
+
+        log(QLatin1String("Reading file ") % in.path % ClientReader::UserFile);
+        if (in.files.user.error)
+            return Fault { in.files.user.error, in.files.user.detail };
+        const QString &user = in.files.user.text;
+
+        QString prog, cpu;
+        if (auto f = locate(state, QLatin1String("PROG="), ClientReader::StateFile, &prog))
+            return f;
+        if (auto f = locate(state, QLatin1String("CPU="), ClientReader::StateFile, &cpu))
+            return f;
+
+        MonitorFields &m = r.fields;
+        m.LastPercent = m.Percent;
+        double fraction = 0;
+        if (auto f = toNumber(prog, &fraction))
+            return f;
+        if (std::fabs(fraction) > double(FLT_MAX))
+            return Fault { Failure::Overflow, {} };
+        const float percent = float(fraction) * 100.0f;
+        if (!std::isfinite(percent))
+            return Fault { Failure::Overflow, {} };
+        m.Percent = percent;
+
+        r.downloadingVisible = false;
+
+        if (m.Percent != m.LastPercent) {
+            r.percentRed = false;
+            if (auto f = setBar(m.Percent))
+                return f;
+        } else {
+            r.percentRed = true;
+            if (m.Percent > 99.999f) {
+                downloadWatch();
+                r.downloadingVisible = true;
+                if (in.files.wtempError)
+                    return Fault { in.files.wtempError, {} };
+                m.DownloadPercent = downloadPercent();
+                if (auto f = setBar(m.DownloadPercent))
+                    return f;
+                if (m.label3Red)
+                    downloadStartedNotice();
+            } else if (m.Percent > 0) {
+                r.downloadingVisible = false;
+                m.DownloadStart = 0;
+            } else {
+                downloadStartedNotice();
+            }
+        }
+
+        r.percentText = StatsInterpreter::PercentText(m.barValue);
+
+        double seconds = 0;
+        if (auto f = toNumber(cpu, &seconds))
+            return f;
+        r.timeText = modDateTime::SecondsToText(seconds);
+        r.cpuSeconds = seconds;
+
+        QString down, up;
+        if (auto f = locate(user, QLatin1String("NWUS="), ClientReader::UserFile, &down))
+            return f;
+        if (auto f = locate(user, QLatin1String("NRESULTS="), ClientReader::UserFile, &up))
+            return f;
+        r.packageDownText = withoutLineEnd(down).toUpper();
+        r.packageUpText = withoutLineEnd(up).toUpper();
+        const double upCount = Conv::Val(*r.packageUpText);
+        r.packageText = Conv::DoubleText(upCount + 1);
+
+        if (StatusTotals::Leads(in.shownDownloaded, in.shownUploaded, Conv::Val(*r.packageDownText), upCount)) {
+            QString total;
+            if (auto f = locate(user, QLatin1String("TOTAL_CPU="), ClientReader::UserFile, &total))
+                return f;
+            r.downloaded = *r.packageDownText;
+            r.uploaded = *r.packageUpText;
+            double totalSeconds = 0;
+            if (auto f = toNumber(total, &totalSeconds))
+                return f;
+            r.totalTimeText = modDateTime::SecondsToText(totalSeconds);
+        }
+
+        log(in.name % QLatin1String(" updated successfully at: ") % in.date % CrLf);
+        return std::nullopt;
+    }
+
+    // The value of a key: from just after its first occurrence up to the next line feed. A key
+    // that is not there at all fails, rather than taking whatever stands at the text's start; a
+    // text with no line feed there (empty, or cut short while being written) fails as before.
+    std::optional<Fault> locate(const QString &text, QLatin1String key, const QString &file, QString *value) const
+    {
+        const qsizetype at = indexOfKey(text, key);
+        const qsizetype start = at < 0 ? key.size() - 1 : at + key.size();
+        const qsizetype end = text.indexOf(u'\n', start);
+        if (at < 0 && end >= 0) {
+            return Fault { Failure::TypeMismatch,
+                QStringLiteral("The value \"%1\" was not found in %2.").arg(key, in.path + file) };
+        }
+        if (end < 0)
+            return Fault { Failure::InvalidCall, {} };
+        *value = text.mid(start, end - start);
+        return std::nullopt;
+    }
+
+    static std::optional<Fault> toNumber(const QString &text, double *value)
+    {
+        const std::optional<double> v = Conv::ParseNumber(text);
+        if (!v)
+            return Fault { Failure::TypeMismatch, {} };
+        *value = *v;
+        return std::nullopt;
+    }
+
+    // A CRLF file leaves its CR at the end of a value; it is no part of what is shown.
+    static QString withoutLineEnd(const QString &value) { return value.endsWith(u'\r') ? value.chopped(1) : value; }
+
+    std::optional<Fault> setBar(float value)
+    {
+        if (!(value >= 0.0f && value <= 100.0f))
+            return Fault { Failure::InvalidPropertyValue, {} };
+        r.fields.barValue = value + 0.0f; // no "-0"
+        return std::nullopt;
+    }
+
+    float downloadPercent() const
+    {
+        return float(double(in.files.wtempLength) / StatsInterpreter::FullDownloadBytes * 100.0);
+    }
+
+    qint32 clockSecond() const { return Conv::Int32FromDouble(in.clock).value_or(0); }
+
+    void downloadStartedNotice()
+    {
+        r.label3Text = QStringLiteral("Downloading a new work unit...");
+        log(QStringLiteral("Downloading started at ") + in.date);
+        r.fields.label3Red = false;
+    }
+
+    void downloadWatch()
+    {
+        MonitorFields &m = r.fields;
+        if (m.DownloadStart == 0) {
+            downloadStartedNotice();
+            m.DownloadStart = clockSecond();
+            return;
+        }
+        double elapsed = in.clock - double(m.DownloadStart);
+        if (elapsed < 0) // begun before midnight
+            elapsed += StatsInterpreter::SecondsPerDay;
+        // The clock counts milliseconds; the subtraction must not show binary noise beyond them.
+        elapsed = std::round(elapsed * 1000.0) / 1000.0;
+        const qint32 allowed = qint32(in.alarmInterval) * 60;
+        if (elapsed > allowed) {
+            log(QStringLiteral("Failed to download new work unit in time given.  Adjust alarm time to wait longer."));
+            r.playAlarm = true;
+            m.DownloadStart = clockSecond();
+        } else {
+            log(QStringLiteral("Alarm time is ") + Conv::DoubleText(elapsed) + QStringLiteral(", Interval is ")
+                + QString::number(allowed));
+        }
+    }
+
+    void failed(const Fault &f)
+    {
+        r.failure = f.code;
+        MonitorFields &m = r.fields;
+        const QString code = QString::number(f.code);
+        const QString description = Failure::Description(f.code);
+        switch (f.code) {
+        case Failure::BadFileName:
+            log(QStringLiteral("Can not access file '") + in.path + QStringLiteral("'") + CrLf
+                + QStringLiteral("Drive may not be available, or incorrect path specified."));
+            r.label3Text = QStringLiteral("Drive or file not be available...");
+            m.label3Red = true;
+            r.downloadingVisible = true;
+            break;
+        case Failure::FileNotFound:
+            log(in.name + CrLf + QStringLiteral("Seti Path: ") + in.path + CrLf + QStringLiteral("Error #: ") + code
+                + CrLf + QStringLiteral("Description: ") + description);
+            if (in.files.wtempExists()) {
+                downloadWatch();
+                r.downloadingVisible = true;
+                m.DownloadPercent = downloadPercent();
+                (void)setBar(m.DownloadPercent); // out of range: the bar keeps its value
+                r.percentText = StatsInterpreter::PercentText(m.barValue);
+            } else {
+                r.downloadingVisible = true;
+                r.label3Text = QStringLiteral("Downloading not started...");
+                log(QStringLiteral("Downloading not started."));
+                m.label3Red = true;
+            }
+            break;
+        case Failure::PathNotFound:
+            log(QStringLiteral("Path not found - Possible reasons include: computer may be") + CrLf
+                + QStringLiteral("turned off, hard drive may have turned off due to") + CrLf
+                + QStringLiteral("power management features, or path entered is incorrect."));
+            r.label3Text = QStringLiteral("Path not found...");
+            m.label3Red = true;
+            r.downloadingVisible = true;
+            break;
+        default:
+            log(QStringLiteral("CPU: ") + in.name + CrLf + QStringLiteral("Seti Path: ") + in.path + CrLf
+                + QStringLiteral("Error #: ") + code + CrLf + QStringLiteral("Description: ") + description);
+            if (f.code == Failure::InvalidCall) {
+                log(QStringLiteral("If the percent complete is less than 0.01, you will get error 5.") + CrLf
+                    + QStringLiteral("This is because the Seti@Home client doesn't create the ") + CrLf
+                    + QStringLiteral("state.txt file until it has done some processing."));
+            }
+            if (f.code == Failure::TooManyFiles)
+                log(QStringLiteral("Possible reason is a disk defragmentation program is running."));
+            break;
+        }
+        if (!f.detail.isEmpty())
+            log(f.detail);
+    }
+
+    void log(const QString &text) { r.log.append(text); }
+
+    const UpdateInput &in;
+    UpdateResult &r;
+};
+
+} // namespace
+
+UpdateResult StatsInterpreter::Run(const UpdateInput &in)
+{
+    UpdateResult r;
+    Update(in, r).run();
+    return r;
+}
+
+QString StatsInterpreter::PercentText(float value)
+{
+    QLocale locale = QLocale::system();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(double(value), 'g', 7) + u'%';
+}
+
+UpdateClock UpdateClock::Now()
+{
+    static QDate day;
+    static int second = -1;
+    static QString text;
+    const QDateTime now = Clock::Now();
+    const int ms = now.time().msecsSinceStartOfDay();
+    if (ms / 1000 != second || now.date() != day) {
+        text = Clock::GeneralDate();
+        second = ms / 1000;
+        day = now.date();
+    }
+    return { ms / 1000.0, text };
+}

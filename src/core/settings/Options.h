@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// The eight option values. The program owns one set and hands it to whoever needs it.
+struct Options
+{
+    qint16 MonitorInterval = 0; // seconds between update cycles (ticks of the 1 s timer)
+    qint16 AlarmInterval = 0; // minutes a download may take before the alarm
+    QString AlarmSound; // wave file played by the alarm
+    bool SoundsOn = false;
+    bool Scroll = false; // show the scrolling display when the main window is minimised
+    qint16 ScrollInterval = 0; // seconds between CPUs on the scrolling display
+    bool StartMinimized = false;
+    bool DisplayTopMost = false;
+};
+
+namespace modTavrik {
+
+// Reads the eight options; a value that does not convert leaves its member as it was.
+void LoadOptions(Options &options);
+// Writes the Author section and the eight options; false when the store could not be written.
+bool SaveOptions(const Options &options);
+
+// The folder holding the program's own files (sounds, ReadMe.htm), with a trailing separator:
+// the executable's folder, or the installed data folder beside it.
+QString ProgramFolder();
+QString ProgramVersion(); // "1.0.0"
+
+} // namespace modTavrik

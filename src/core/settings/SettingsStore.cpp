@@ -1,0 +1,195 @@
+#include "settings/SettingsStore.h"
+
+#include "settings/Conv.h"
+#include "settings/Schema.h"
+
+#include <QSettings>
+
+#include <cstdio>
+
+namespace {
+
+// "%" is the escape character itself; "/" and "\\" would nest a group inside another.
+QString escapeName(const QString &name)
+{
+    QString out;
+    out.reserve(name.size());
+    for (const QChar c : name) {
+        if (c == u'%' || c == u'/' || c == u'\\')
+            out += u'%' + QString::number(c.unicode(), 16).toUpper().rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return out;
+}
+
+int hexValue(QChar c)
+{
+    const ushort u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
+}
+
+std::function<void(const QString &)> &reporter()
+{
+    static std::function<void(const QString &)> r;
+    return r;
+}
+
+void reportFailure(const QString &what)
+{
+    if (reporter())
+        reporter()(what);
+    else
+        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(what));
+}
+
+QSettings openStore()
+{
+    return QSettings(Schema::Organisation, Schema::Application);
+}
+
+QString fullKey(const QString &section, const QString &key)
+{
+    return SettingsStore::encodeSection(section) + u'/' + escapeName(key);
+}
+
+bool syncChecked(QSettings &s, const QString &what)
+{
+    s.sync();
+    if (s.status() == QSettings::NoError)
+        return true;
+    reportFailure(QStringLiteral("Settings could not be saved (%1) to %2.").arg(what, s.fileName()));
+    return false;
+}
+
+} // namespace
+
+QString SettingsStore::encodeSection(const QString &section)
+{
+    // An empty name would address the store's root; "%" alone never comes out of the escaping.
+    if (section.isEmpty())
+        return QStringLiteral("%");
+    QString out = escapeName(section);
+    // The INI file keeps its top-level keys under [General] and writes a group of that name, in
+    // any letter case, as [%General]: "General" and "general" would be one section on disk.
+    if (section.compare(QLatin1String("general"), Qt::CaseInsensitive) == 0)
+        out = u'%' + QString::number(section[0].unicode(), 16).toUpper() + section.mid(1);
+    return out;
+}
+
+QString SettingsStore::decodeSection(const QString &encoded)
+{
+    if (encoded == QLatin1String("%"))
+        return QString();
+    QString out;
+    out.reserve(encoded.size());
+    for (qsizetype i = 0; i < encoded.size(); ++i) {
+        if (encoded[i] == u'%' && i + 2 < encoded.size()) {
+            const int hi = hexValue(encoded[i + 1]);
+            const int lo = hexValue(encoded[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out += QChar(char16_t(hi * 16 + lo));
+                i += 2;
+                continue;
+            }
+        }
+        out += encoded[i];
+    }
+    return out;
+}
+
+QString SettingsStore::get(const QString &section, const QString &key, const QString &defaultValue)
+{
+    const QVariant v = openStore().value(fullKey(section, key));
+    if (!v.isValid())
+        return defaultValue;
+    // A value edited by hand as a,b (without quotes) comes back from the INI file as a list.
+    if (v.typeId() == QMetaType::QStringList)
+        return v.toStringList().join(u',');
+    return v.toString();
+}
+
+bool SettingsStore::save(const QString &section, const QString &key, const QString &value)
+{
+    QSettings s = openStore();
+    s.setValue(fullKey(section, key), value);
+    return syncChecked(s, section + u'/' + key);
+}
+
+bool SettingsStore::sectionExists(const QString &section)
+{
+    QSettings s = openStore();
+    s.beginGroup(encodeSection(section));
+    return !s.childKeys().isEmpty() || !s.childGroups().isEmpty();
+}
+
+bool SettingsStore::deleteSection(const QString &section)
+{
+    QSettings s = openStore();
+    s.beginGroup(encodeSection(section));
+    const bool exists = !s.childKeys().isEmpty() || !s.childGroups().isEmpty();
+    s.endGroup();
+    if (!exists)
+        return false;
+    s.remove(encodeSection(section));
+    return syncChecked(s, section);
+}
+
+std::optional<qint16> SettingsStore::getInt16(const QString &section, const QString &key, const QString &defaultValue)
+{
+    return Conv::ToInt16(get(section, key, defaultValue));
+}
+
+std::optional<qint32> SettingsStore::getInt32(const QString &section, const QString &key, const QString &defaultValue)
+{
+    return Conv::ToInt32(get(section, key, defaultValue));
+}
+
+std::optional<bool> SettingsStore::getBool(const QString &section, const QString &key, const QString &defaultValue)
+{
+    return Conv::ToBool(get(section, key, defaultValue));
+}
+
+bool SettingsStore::saveInt(const QString &section, const QString &key, int value)
+{
+    return save(section, key, QString::number(value));
+}
+
+bool SettingsStore::saveBool(const QString &section, const QString &key, bool value)
+{
+    return save(section, key, Conv::BoolText(value));
+}
+
+bool SettingsStore::saveTwips(const QString &section, const QString &key, int twips)
+{
+    return save(section, key, Conv::SingleText(static_cast<float>(twips)));
+}
+
+QRect SettingsStore::getPlacement(const QString &section, const QRect &d)
+{
+    auto read = [&](const QString &key, int def) { return getInt32(section, key, QString::number(def)).value_or(def); };
+    const int top = read(Schema::Top, d.top());
+    const int left = read(Schema::Left, d.left());
+    const int width = read(Schema::Width, d.width());
+    const int height = read(Schema::Height, d.height());
+    return QRect(left, top, width, height);
+}
+
+bool SettingsStore::savePlacement(const QString &section, const QRect &twips)
+{
+    bool ok = saveTwips(section, Schema::Top, twips.top());
+    ok = saveTwips(section, Schema::Left, twips.left()) && ok;
+    ok = saveTwips(section, Schema::Width, twips.width()) && ok;
+    return saveTwips(section, Schema::Height, twips.height()) && ok;
+}
+
+void SettingsStore::setFailureReporter(std::function<void(const QString &)> r)
+{
+    reporter() = std::move(r);
+}

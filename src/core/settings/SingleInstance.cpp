@@ -1,0 +1,32 @@
+#include "settings/SingleInstance.h"
+
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+
+SingleInstance::SingleInstance(const QString &lockDir)
+{
+    QString dir = lockDir;
+    QString name = QStringLiteral("tavrik.lock");
+    if (dir.isEmpty()) {
+        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (dir.isEmpty()) {
+            // The temporary directory is shared between users: keep one lock per user.
+            dir = QDir::tempPath();
+            name = QStringLiteral("tavrik-%1.lock").arg(qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME")));
+        }
+    }
+    QDir().mkpath(dir);
+    m_path = QDir(dir).filePath(name);
+    m_lock = std::make_unique<QLockFile>(m_path);
+    // No age limit: a live copy may hold the lock for weeks. A lock whose process is gone (or
+    // whose PID now belongs to another program, or which predates a reboot) is stale at once.
+    m_lock->setStaleLockTime(0);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::tryAcquire()
+{
+    return m_lock->tryLock(0);
+}

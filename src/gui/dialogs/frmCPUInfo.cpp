@@ -1,0 +1,260 @@
+#include "dialogs/frmCPUInfo.h"
+
+#include "dialogs/DialogLayout.h"
+#include "settings/Schema.h"
+#include "shared/Framework.h"
+#include "shared/bksPublicWindows.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+
+namespace {
+
+constexpr int MaxTypedName = 30;
+const QString NewCPUName = QStringLiteral("New CPU");
+// Proposed for the path when the name box is left with both boxes blank.
+const QString AnyMachineName = QStringLiteral("CPU");
+
+// The form was laid out for MS Sans Serif 8; where it is missing, a family of about its width keeps
+// the texts inside their places.
+frmCPUInfo::Script &currentScript()
+{
+    static frmCPUInfo::Script script;
+    return script;
+}
+
+} // namespace
+
+class frmCPUInfo::Private : public QObject
+{
+public:
+    explicit Private(frmCPUInfo *q)
+        : q(q)
+    {
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void FillForm();
+    void ReadForm();
+    void Command1_Click(int index);
+    void cmdBrowse_Click();
+    void tbCPUName_Change();
+    void tbCPUName_LostFocus();
+
+    frmCPUInfo *q;
+    QString name;
+    QString path;
+    bool putOnDisplay = false;
+    bool allowUpdates = false;
+
+    QLineEdit *tbCPUName = nullptr;
+    QLineEdit *tbSetiDir = nullptr;
+    QPushButton *cmdBrowse = nullptr;
+    QPushButton *Command1[2] = {};
+    QLabel *Label1[2] = {};
+    QCheckBox *Check1[2] = {};
+};
+
+bool frmCPUInfo::Private::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        // Deferred, so that the click that brought the focus does not place the caret afterwards.
+        QTimer::singleShot(0, q, [] { bksPublicModule::SelectAllText(); });
+    } else if (event->type() == QEvent::FocusOut && watched == tbCPUName) {
+        // Switching to another application or opening the box's own menu does not leave the box.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            tbCPUName_LostFocus();
+    }
+    return false;
+}
+
+void frmCPUInfo::Private::FillForm()
+{
+    tbSetiDir->setText(bksPublicModule::IsBlank(path) ? QString() : path);
+    const QString shownName = bksPublicModule::IsBlank(name) ? NewCPUName : name;
+    // Only typing is limited: a longer name given by the caller is shown whole.
+    tbCPUName->setMaxLength(qMax(MaxTypedName, int(shownName.size())));
+    tbCPUName->setText(shownName);
+    Check1[0]->setChecked(allowUpdates);
+    Check1[1]->setChecked(putOnDisplay);
+    tbCPUName_Change();
+    tbCPUName->setFocus(Qt::OtherFocusReason);
+    tbCPUName->selectAll();
+}
+
+void frmCPUInfo::Private::ReadForm()
+{
+    name = bksPublicModule::TrimSpaces(tbCPUName->text());
+    path = bksPublicModule::AddTrailingChar(bksPublicModule::TrimSpaces(tbSetiDir->text()));
+    allowUpdates = Check1[0]->isChecked();
+    putOnDisplay = Check1[1]->isChecked();
+}
+
+void frmCPUInfo::Private::Command1_Click(int index)
+{
+    if (index == 0) {
+        ReadForm();
+        q->accept();
+    } else {
+        q->reject();
+    }
+}
+
+void frmCPUInfo::Private::cmdBrowse_Click()
+{
+    const QString chosen = bksPublicModule::TrimSpaces(
+        bksPublicModule::BrowseForFolder(q, QStringLiteral("Select a Seti@home Folder.."), true));
+    if (!chosen.isEmpty())
+        tbSetiDir->setText(chosen);
+}
+
+void frmCPUInfo::Private::tbCPUName_Change()
+{
+    Command1[0]->setEnabled(
+        !bksPublicModule::IsBlank(tbCPUName->text()) && !bksPublicModule::IsBlank(tbSetiDir->text()));
+}
+
+void frmCPUInfo::Private::tbCPUName_LostFocus()
+{
+    const bool nameBlank = bksPublicModule::IsBlank(tbCPUName->text());
+    if (!bksPublicModule::IsBlank(tbSetiDir->text()))
+        return; // a path the user typed is never overwritten
+    tbSetiDir->setText(Schema::NetworkCPUPath(nameBlank ? AnyMachineName : tbCPUName->text()));
+}
+
+frmCPUInfo::frmCPUInfo(QWidget *parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+    , d(new Private(this))
+{
+    setObjectName(QStringLiteral("frmCPUInfo"));
+    setWindowTitle(QStringLiteral("Edit CPU"));
+    setModal(true);
+    setFont(Framework::FormFont());
+    setFixedSize(Framework::TwipsToPixelsX(4680, this), Framework::TwipsToPixelsY(2325, this));
+
+    auto place = [this](QWidget *w, const char *name, int left, int top, int width, int height) {
+        w->setObjectName(QLatin1String(name));
+        DialogLayout::Place(w, left, top, width, height);
+    };
+    d->tbCPUName = new QLineEdit(this);
+    place(d->tbCPUName, "tbCPUName", 1080, 60, 2475, 285);
+    // The stored list of CPUs separates names with commas, so a typed name cannot hold one.
+    const QRegularExpression noComma(QStringLiteral("[^,]*"));
+    d->tbCPUName->setValidator(new QRegularExpressionValidator(noComma, d->tbCPUName));
+    d->tbSetiDir = new QLineEdit(this);
+    place(d->tbSetiDir, "tbSetiDir", 60, 720, 3495, 315);
+    d->cmdBrowse = new QPushButton(QStringLiteral("&Browse"), this);
+    place(d->cmdBrowse, "cmdBrowse", 3660, 720, 915, 315);
+    d->Command1[0] = new QPushButton(QStringLiteral("&Close"), this);
+    place(d->Command1[0], "Command1_0", 3420, 1860, 1155, 375);
+    d->Command1[1] = new QPushButton(QStringLiteral("&Cancel"), this);
+    place(d->Command1[1], "Command1_1", 2160, 1860, 1155, 375);
+    d->Label1[0] = new QLabel(QStringLiteral("Seti@Home Program Directory:"), this);
+    place(d->Label1[0], "Label1_0", 60, 480, 2415, 195);
+    d->Label1[1] = new QLabel(QStringLiteral("CPU Name:"), this);
+    place(d->Label1[1], "Label1_1", 60, 120, 915, 195);
+    d->Check1[0] = new QCheckBox(QStringLiteral("Allow CPU to be updated automatically?"), this);
+    place(d->Check1[0], "Check1_0", 60, 1140, 3735, 255);
+    d->Check1[1] = new QCheckBox(QStringLiteral("Allow CPU to be shown on the scrolling display?"), this);
+    place(d->Check1[1], "Check1_1", 60, 1440, 3735, 255);
+
+    // Nothing stands right of these, so a text a little wider than its place may take the room.
+    for (QWidget *w : { static_cast<QWidget *>(d->Label1[0]), static_cast<QWidget *>(d->Check1[0]),
+             static_cast<QWidget *>(d->Check1[1]) })
+        w->resize(qBound(w->width(), w->sizeHint().width(), width() - w->x()), w->height());
+
+    QWidget::setTabOrder(d->tbCPUName, d->tbSetiDir);
+    QWidget::setTabOrder(d->tbSetiDir, d->cmdBrowse);
+    QWidget::setTabOrder(d->cmdBrowse, d->Command1[0]);
+    QWidget::setTabOrder(d->Command1[0], d->Command1[1]);
+    QWidget::setTabOrder(d->Command1[1], d->Check1[0]);
+    QWidget::setTabOrder(d->Check1[0], d->Check1[1]);
+
+    d->Command1[0]->setDefault(true);
+
+    d->tbCPUName->installEventFilter(d);
+    d->tbSetiDir->installEventFilter(d);
+    connect(d->tbCPUName, &QLineEdit::textChanged, d, &Private::tbCPUName_Change);
+    connect(d->tbSetiDir, &QLineEdit::textChanged, d, &Private::tbCPUName_Change);
+    connect(d->tbCPUName, &QLineEdit::textEdited, d, [this](const QString &text) {
+        // Once the user shortens a long name given by the caller, it cannot grow back past 30.
+        if (d->tbCPUName->maxLength() > MaxTypedName)
+            d->tbCPUName->setMaxLength(qMax(MaxTypedName, int(text.size())));
+    });
+    connect(d->cmdBrowse, &QPushButton::clicked, d, &Private::cmdBrowse_Click);
+    for (int i = 0; i < 2; ++i)
+        connect(d->Command1[i], &QPushButton::clicked, d, [this, i] { d->Command1_Click(i); });
+}
+
+frmCPUInfo::~frmCPUInfo()
+{
+    delete d;
+}
+
+QString frmCPUInfo::CPUName() const
+{
+    return bksPublicModule::TrimSpaces(d->name);
+}
+
+void frmCPUInfo::setCPUName(const QString &sCPUName)
+{
+    d->name = bksPublicModule::TrimSpaces(sCPUName);
+}
+
+QString frmCPUInfo::CPUPath() const
+{
+    return bksPublicModule::TrimSpaces(d->path);
+}
+
+void frmCPUInfo::setCPUPath(const QString &sCPUPath)
+{
+    d->path = bksPublicModule::TrimSpaces(sCPUPath);
+}
+
+bool frmCPUInfo::AllowUpdates() const
+{
+    return d->allowUpdates;
+}
+
+void frmCPUInfo::setAllowUpdates(bool bAllowUpdates)
+{
+    d->allowUpdates = bAllowUpdates;
+}
+
+bool frmCPUInfo::PutOnDisplay() const
+{
+    return d->putOnDisplay;
+}
+
+void frmCPUInfo::setPutOnDisplay(bool bPutOnDisplay)
+{
+    d->putOnDisplay = bPutOnDisplay;
+}
+
+void frmCPUInfo::showModal()
+{
+    d->FillForm();
+    if (const Script script = currentScript()) {
+        show();
+        script(*this);
+        // A script that leaves the dialog open ends it like the close box.
+        if (isVisible())
+            reject();
+        return;
+    }
+    exec();
+}
+
+void frmCPUInfo::setScript(Script script)
+{
+    currentScript() = std::move(script);
+}

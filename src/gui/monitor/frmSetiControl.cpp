@@ -1,0 +1,454 @@
+#include "monitor/frmSetiControl.h"
+
+#include "dialogs/frmCPUInfo.h"
+#include "log/frmMessages.h"
+#include "monitor/ClientReader.h"
+#include "monitor/StatsInterpreter.h"
+#include "monitor/StatusTotals.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
+#include "shared/Framework.h"
+#include "shared/bksPublicWindows.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QProgressBar>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+const QColor Blue(0, 0, 255);
+const QColor Red(255, 0, 0);
+const QColor Black(0, 0, 0);
+constexpr qreal PercentPointSize = 11.25;
+
+void setTextColour(QWidget *w, const QColor &colour)
+{
+    // A palette set anew re-polishes and repaints the label even when nothing changed.
+    if (w->palette().color(QPalette::WindowText) == colour)
+        return;
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    w->setPalette(p);
+}
+
+void setLabelText(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+quint64 g_nextKey = 1;
+
+QString nameAndPath(const QString &name, const QString &path)
+{
+    return CrLf + QStringLiteral("Name: ") + name + CrLf + QStringLiteral("Path: ") + path;
+}
+
+} // namespace
+
+class frmSetiControl::Private
+{
+public:
+    Private(const Options &options, StatusTotals &totals)
+        : options(options)
+        , totals(totals)
+    {
+    }
+
+    const Options &options;
+    StatusTotals &totals;
+    const quint64 key = g_nextKey++;
+    QString name;
+    QString path;
+    bool allowUpdates = false;
+    bool putOnDisplay = false;
+    MonitorFields fields;
+    bool unloaded = false;
+    QPointer<QMdiSubWindow> sub;
+
+    // The controls sit on a plain panel of their own: a change of a label's text then stops at
+    // that panel instead of making the MDI frame lay itself out again.
+    QWidget *body = nullptr;
+    QLabel *pathLabel = nullptr; // lblPath
+    QProgressBar *bar = nullptr; // ProgressBar1
+    QLabel *percent = nullptr; // lblPercent
+    qreal percentPoints = PercentPointSize;
+    QLabel *cpuTime = nullptr; // lblTime
+    QLabel *unitNumber = nullptr; // lblPackage
+    QLabel *downloaded = nullptr; // lblPackageDown
+    QLabel *uploaded = nullptr; // lblPackageUp
+    QFrame *downloadPanel = nullptr; // picDownloading
+    QLabel *downloadCaption = nullptr; // Label3
+};
+
+frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWidget *parent)
+    : QWidget(parent)
+    , d(new Private(options, totals))
+{
+    setObjectName(QStringLiteral("frmSetiControl"));
+    Framework::SetTag(this, Framework::CpuWindowTag);
+    // The named faces first; where they are missing, faces of about their width rather than the
+    // platform's (often much wider) default.
+    setFont(Framework::FormFont());
+    setMinimumSize(Framework::TwipsToPixelsX(4590, this), Framework::TwipsToPixelsY(1410, this));
+    resize(minimumSize());
+
+    auto place = [this](QWidget *w, const char *name, int left, int top, int width, int height) {
+        w->setObjectName(QLatin1String(name));
+        w->setGeometry(Framework::TwipsToPixels(QRect(left, top, width, height), this));
+        w->setContextMenuPolicy(Qt::PreventContextMenu);
+        w->installEventFilter(this);
+    };
+    auto label = [&](QWidget *parent, const char *name, const QString &text, int left, int top, int width, int height) {
+        auto *l = new QLabel(text, parent);
+        place(l, name, left, top, width, height);
+        return l;
+    };
+
+    d->body = new QWidget(this);
+    d->body->setObjectName(QStringLiteral("body"));
+    QWidget *body = d->body;
+    d->pathLabel = label(body, "lblPath", QString(), 60, 60, 4215, 195);
+    d->bar = new QProgressBar(body);
+    d->bar->setRange(0, 100);
+    d->bar->setValue(0);
+    d->bar->setTextVisible(false);
+    place(d->bar, "ProgressBar1", 120, 360, 3315, 195);
+    // Wider than its place on the form, and right-aligned there, so that "100%" fits in the window.
+    d->percent = label(body, "lblPercent", QStringLiteral("0%"), 3480, 330, 1050, 255);
+    d->percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    d->percent->setFont(Framework::NamedFont(QStringLiteral("Times New Roman"),
+        { QStringLiteral("Liberation Serif"), QStringLiteral("Nimbus Roman"), QStringLiteral("Times") },
+        PercentPointSize));
+    label(body, "Label7", QStringLiteral("CPU Time:"), 60, 720, 855, 195);
+    d->cpuTime = label(body, "lblTime", QStringLiteral("0"), 900, 720, 3555, 195);
+    label(body, "Label5", QStringLiteral("Packet #:"), 60, 960, 855, 195);
+    d->unitNumber = label(body, "lblPackage", QStringLiteral("0"), 900, 960, 555, 195);
+    label(body, "Label1", QStringLiteral("Down:"), 1740, 960, 495, 195);
+    d->downloaded = label(body, "lblPackageDown", QStringLiteral("0"), 2280, 960, 555, 195);
+    label(body, "Label2", QStringLiteral("Up:"), 3060, 960, 255, 195);
+    d->uploaded = label(body, "lblPackageUp", QStringLiteral("0"), 3480, 960, 555, 195);
+
+    d->downloadPanel = new QFrame(body);
+    d->downloadPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    d->downloadPanel->setAutoFillBackground(true); // it covers the rows beneath it
+    place(d->downloadPanel, "picDownloading", 60, 720, 4455, 615);
+    d->downloadCaption
+        = label(d->downloadPanel, "Label3", QStringLiteral("Downloading a new work unit"), 60, 180, 4335, 195);
+    d->downloadPanel->raise();
+    d->downloadPanel->hide();
+
+    setContextMenuPolicy(Qt::PreventContextMenu);
+}
+
+frmSetiControl::~frmSetiControl()
+{
+    Framework::UnregisterWindow(this);
+    delete d;
+}
+
+QString frmSetiControl::CPUName() const
+{
+    return d->name;
+}
+
+void frmSetiControl::setCPUName(const QString &sCPUName)
+{
+    d->name = sCPUName;
+}
+
+QString frmSetiControl::CPUPath() const
+{
+    return d->path;
+}
+
+void frmSetiControl::setCPUPath(const QString &sCPUPath)
+{
+    d->path = bksPublicModule::AddTrailingChar(sCPUPath);
+}
+
+bool frmSetiControl::AllowUpdates() const
+{
+    return d->allowUpdates;
+}
+
+void frmSetiControl::setAllowUpdates(bool bAllowUpdates)
+{
+    d->allowUpdates = bAllowUpdates;
+}
+
+bool frmSetiControl::PutOnDisplay() const
+{
+    return d->putOnDisplay;
+}
+
+void frmSetiControl::setPutOnDisplay(bool bPutOnDisplay)
+{
+    d->putOnDisplay = bPutOnDisplay;
+}
+
+bool frmSetiControl::isUnloaded() const
+{
+    return d->unloaded;
+}
+
+quint64 frmSetiControl::key() const
+{
+    return d->key;
+}
+
+QString frmSetiControl::percentText() const
+{
+    return d->percent->text();
+}
+
+void frmSetiControl::applyNameAndPath()
+{
+    setWindowTitle(d->name);
+    d->pathLabel->setText(d->path);
+}
+
+bool frmSetiControl::Load(QMdiArea *area)
+{
+    using bksPublicModule::IsBlank;
+    const QString &app = Schema::AppSettings;
+    if (IsBlank(d->path) || IsBlank(d->name)) {
+        frmCPUInfo dialog(area ? area->window() : nullptr);
+        if (const auto v = SettingsStore::getBool(app, Schema::DefaultAllowUpdates, Schema::BoolTrue))
+            dialog.setAllowUpdates(*v);
+        if (const auto v = SettingsStore::getBool(app, Schema::DefaultPutOnDisplay, Schema::BoolTrue))
+            dialog.setPutOnDisplay(*v);
+        dialog.showModal();
+        d->path = dialog.CPUPath();
+        d->name = dialog.CPUName();
+        d->allowUpdates = dialog.AllowUpdates();
+        d->putOnDisplay = dialog.PutOnDisplay();
+    }
+    if (IsBlank(d->path) || IsBlank(d->name)) {
+        frmMessages::Append(QStringLiteral("Name or path not valid.") + nameAndPath(d->name, d->path));
+        Unload();
+        return false;
+    }
+
+    if (area) {
+        d->sub = area->addSubWindow(this);
+        connect(d->sub, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates from, Qt::WindowStates to) {
+            if ((to & Qt::WindowActive) && !(from & Qt::WindowActive))
+                Q_EMIT activated();
+        });
+    }
+    Framework::RegisterWindow(this);
+    applyNameAndPath();
+
+    if (const auto n = SettingsStore::getInt16(app, Schema::TotalCPUs, QStringLiteral("0")); n && *n > 0)
+        SettingsStore::saveInt(app, Schema::TotalCPUs, *n - 1);
+    frmMessages::Append(QStringLiteral("Loaded successfully.") + nameAndPath(d->name, d->path));
+
+    int state = 0;
+    if (const auto v = SettingsStore::getInt16(d->name, Schema::WindowState, QStringLiteral("0"));
+        v && *v >= 0 && *v <= 2)
+        state = *v;
+    Framework::SetWindowStateCode(this, state);
+    if (const auto v = SettingsStore::getBool(d->name, Schema::AllowUpdates, Schema::BoolTrue))
+        d->allowUpdates = *v;
+    if (const auto v = SettingsStore::getBool(d->name, Schema::PutOnDisplay, Schema::BoolTrue))
+        d->putOnDisplay = *v;
+    if (state == 0) {
+        auto fallback = [&](const QString &key, const QString &value) {
+            const int builtIn = value.toInt();
+            return SettingsStore::getInt32(app, key, value).value_or(builtIn);
+        };
+        const QRect defaults(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
+            fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
+            fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
+            fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue));
+        Framework::SetGeometryTwips(this, SettingsStore::getPlacement(d->name, defaults));
+        // A frame taller than the one the stored sizes were made for must not cut off the panel.
+        QWidget *frame = Framework::FrameOf(this);
+        frame->resize(frame->size().expandedTo(frame->minimumSizeHint()));
+    }
+    if (d->sub) {
+        d->sub->show();
+        show();
+    } else {
+        show();
+    }
+    return true;
+}
+
+void frmSetiControl::Unload()
+{
+    if (d->unloaded)
+        return;
+    d->unloaded = true;
+    using bksPublicModule::IsBlank;
+    if (!IsBlank(d->name) && !IsBlank(d->path)) {
+        const QString &app = Schema::AppSettings;
+        // A count that does not read is taken as no entries yet; at the top of its range the
+        // entry cannot be numbered and is left out instead of overflowing.
+        const qint16 n = SettingsStore::getInt16(app, Schema::TotalCPUs, QStringLiteral("0")).value_or(0);
+        if (n < 32767) {
+            SettingsStore::saveInt(app, Schema::TotalCPUs, n + 1);
+            SettingsStore::save(QString::number(n), Schema::CPUName, d->name);
+        }
+        SaveSection();
+    }
+    Framework::UnregisterWindow(this);
+    QWidget *frame = Framework::FrameOf(this);
+    frame->close(); // accepted now that the window is unloaded
+    frame->deleteLater();
+}
+
+void frmSetiControl::SaveSection() const
+{
+    if (bksPublicModule::IsBlank(d->name) || bksPublicModule::IsBlank(d->path))
+        return;
+    const int state = Framework::WindowStateCode(this);
+    SettingsStore::save(d->name, Schema::CPUPath, d->path);
+    SettingsStore::saveInt(d->name, Schema::WindowState, state);
+    SettingsStore::saveBool(d->name, Schema::AllowUpdates, d->allowUpdates);
+    SettingsStore::saveBool(d->name, Schema::PutOnDisplay, d->putOnDisplay);
+    if (state == 0)
+        SettingsStore::savePlacement(d->name, Framework::GeometryTwips(this));
+}
+
+void frmSetiControl::UpdateDisplay(const ClientSnapshot &files)
+{
+    if (d->unloaded || bksPublicModule::IsBlank(d->path) || bksPublicModule::IsBlank(d->name))
+        return;
+    GetSetiStats(files);
+}
+
+void frmSetiControl::GetSetiStats(const ClientSnapshot &files)
+{
+    if (d->unloaded)
+        return;
+    UpdateInput in;
+    in.name = d->name;
+    in.path = d->path;
+    in.files = files;
+    in.fields = d->fields;
+    in.alarmInterval = d->options.AlarmInterval;
+    const UpdateClock now = UpdateClock::Now();
+    in.clock = now.seconds;
+    in.date = now.date;
+    in.shownDownloaded = d->totals.downloadedCount();
+    in.shownUploaded = d->totals.uploadedCount();
+    apply(StatsInterpreter::Run(in));
+}
+
+void frmSetiControl::apply(const UpdateResult &r)
+{
+    d->fields = r.fields;
+    if (r.percentRed)
+        setTextColour(d->percent, *r.percentRed ? Red : Blue);
+    if (r.downloadingVisible && d->downloadPanel->isVisibleTo(this) != *r.downloadingVisible)
+        d->downloadPanel->setVisible(*r.downloadingVisible);
+    if (r.label3Text)
+        setLabelText(d->downloadCaption, *r.label3Text);
+    setTextColour(d->downloadCaption, r.fields.label3Red ? Red : Black);
+    d->bar->setValue(qRound(r.fields.barValue));
+    if (r.percentText)
+        setPercentText(*r.percentText);
+    if (r.timeText)
+        setLabelText(d->cpuTime, *r.timeText);
+    if (r.packageDownText)
+        setLabelText(d->downloaded, *r.packageDownText);
+    if (r.packageUpText)
+        setLabelText(d->uploaded, *r.packageUpText);
+    if (r.packageText)
+        setLabelText(d->unitNumber, *r.packageText);
+    if (r.playAlarm)
+        bksPublicModule::PlayWave(d->options.AlarmSound, d->options.SoundsOn, false, false);
+
+    if (r.cpuSeconds)
+        d->totals.setContribution(this, *r.cpuSeconds);
+    if (r.downloaded)
+        d->totals.setDownloaded(*r.downloaded);
+    if (r.uploaded)
+        d->totals.setUploaded(*r.uploaded);
+    if (r.totalTimeText)
+        d->totals.setTotalTimeText(*r.totalTimeText);
+
+    frmMessages::Append(r.log);
+}
+
+void frmSetiControl::setPercentText(const QString &text)
+{
+    if (d->percent->text() == text)
+        return;
+    // Seven significant digits do not always fit beside the bar: the face steps down until they do.
+    QFont f = d->percent->font();
+    f.setPointSizeF(PercentPointSize);
+    const int room = d->percent->width();
+    while (f.pointSizeF() > 6.5 && QFontMetrics(f).horizontalAdvance(text) > room)
+        f.setPointSizeF(f.pointSizeF() - 0.75);
+    if (f.pointSizeF() != d->percentPoints) {
+        d->percentPoints = f.pointSizeF();
+        d->percent->setFont(f);
+    }
+    d->percent->setText(text);
+}
+
+void frmSetiControl::closeEvent(QCloseEvent *event)
+{
+    // The user's close box keeps the CPU and only minimises it; an unload or the end of the
+    // program closes it for good.
+    if (d->unloaded || QCoreApplication::closingDown()) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    Framework::SetWindowStateCode(this, 1);
+}
+
+void frmSetiControl::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && !d->sub && isActiveWindow())
+        Q_EMIT activated();
+    QWidget::changeEvent(event);
+}
+
+void frmSetiControl::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::RightButton) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    event->accept();
+    Q_EMIT popupMenuRequested(event->globalPosition().toPoint());
+}
+
+void frmSetiControl::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Only the window's background: a control's double click ends here too, by propagation.
+    const QWidget *child = childAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && (!child || child == d->body))
+        Q_EMIT editRequested();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+bool frmSetiControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress && watched != this) {
+        auto *me = static_cast<QMouseEvent *>(event);
+        if (me->button() == Qt::RightButton) {
+            Q_EMIT popupMenuRequested(me->globalPosition().toPoint());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmSetiControl::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    d->body->setGeometry(rect());
+}

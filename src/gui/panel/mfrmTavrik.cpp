@@ -1,0 +1,702 @@
+#include "panel/mfrmTavrik.h"
+
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmCPUInfo.h"
+#include "dialogs/frmOptions.h"
+#include "display/frmDisplay.h"
+#include "log/frmMessages.h"
+#include "monitor/StatusTotals.h"
+#include "monitor/UpdateCycle.h"
+#include "monitor/frmSetiControl.h"
+#include "panel/CpuList.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
+#include "shared/Framework.h"
+#include "shared/bksPublicWindows.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+mfrmTavrik *g_instance = nullptr;
+
+// A status-bar value: long durations are shortened with an ellipsis to fit their column, and the
+// whole text shows as a tip.
+class ValueLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+    void setValue(const QString &text)
+    {
+        if (text == this->text())
+            return;
+        setText(text);
+        setToolTip(text);
+        m_elidedWidth = -1;
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        const QRect r = contentsRect();
+        if (m_elidedWidth != r.width()) {
+            m_elided = fontMetrics().elidedText(text(), Qt::ElideRight, r.width());
+            m_elidedWidth = r.width();
+        }
+        p.setPen(palette().color(foregroundRole()));
+        p.drawText(r, int(alignment()), m_elided);
+    }
+
+private:
+    QString m_elided;
+    int m_elidedWidth = -1; // the width m_elided was made for
+};
+
+// The ten commands that act on the active CPU window; the log disables them while it is active.
+const char *const CpuCommands[] = { "mnuCPURemove", "mnuCPUInfo", "mnuCPUAllowUpdates", "mnuCPUPutOnDisplay",
+    "mnuCPURefresh", "mnuPopRemove", "mnuPopInfo", "mnuPopAllowUpdates", "mnuPopPutOnDisplay", "mnuPopRefresh" };
+
+} // namespace
+
+mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
+    : QMainWindow(parent)
+    , m_options(options)
+    , m_totals(std::make_unique<StatusTotals>())
+{
+    g_instance = this;
+    setObjectName(QStringLiteral("mfrmTavrik"));
+    setWindowTitle(QStringLiteral("Tavrik Panel"));
+    m_mdi = new QMdiArea(this);
+    m_mdi->setObjectName(QStringLiteral("MDIClient"));
+    m_mdi->setBackground(palette().brush(QPalette::Dark));
+    m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, &mfrmTavrik::onSubWindowActivated);
+
+    createMenus();
+    createStatusBar();
+    // During a cycle the status bar is written once, at its end.
+    connect(m_totals.get(), &StatusTotals::changed, this, [this] {
+        if (!m_cycle->isCycling())
+            updateStatusLabels();
+    });
+
+    m_cycle = new UpdateCycle(m_options, this);
+    m_cycle->setObjectName(QStringLiteral("cycle"));
+    m_cycle->setTargets([this] {
+        QList<UpdateCycle::Target> targets;
+        for (frmSetiControl *cpu : cpuWindows())
+            if (cpu->AllowUpdates())
+                targets.append({ cpu->key(), cpu->CPUPath() });
+        return targets;
+    });
+    connect(m_cycle, &UpdateCycle::cycleStarted, this, &mfrmTavrik::onCycleStarted);
+    connect(m_cycle, &UpdateCycle::readingReady, this, &mfrmTavrik::onReading);
+    connect(m_cycle, &UpdateCycle::cycleFinished, this, &mfrmTavrik::onCycleFinished);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &mfrmTavrik::Timer1_Timer);
+    Framework::RegisterWindow(this);
+}
+
+mfrmTavrik::~mfrmTavrik()
+{
+    if (g_instance == this)
+        g_instance = nullptr;
+}
+
+mfrmTavrik *mfrmTavrik::instance()
+{
+    return g_instance;
+}
+
+QAction *mfrmTavrik::addItem(
+    QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut, void (mfrmTavrik::*handler)())
+{
+    auto *a = new QAction(caption, this);
+    a->setObjectName(QLatin1String(name));
+    if (!shortcut.isEmpty())
+        a->setShortcut(shortcut);
+    if (handler)
+        connect(a, &QAction::triggered, this, handler);
+    if (menu)
+        menu->addAction(a);
+    return a;
+}
+
+void mfrmTavrik::createMenus()
+{
+    using K = QKeySequence;
+    auto *bar = menuBar();
+    auto *file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    addItem(file, "mnuFileOptions", QStringLiteral("&Options..."), K(Qt::CTRL | Qt::Key_O), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuFileOptions")), &QAction::triggered, this, [this] {
+        frmOptions options(m_options, this);
+        options.exec();
+    });
+    addItem(file, "mnuFileExit", QStringLiteral("E&xit"), K(Qt::CTRL | Qt::Key_X), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuFileExit")), &QAction::triggered, this, &QWidget::close);
+
+    auto *cpu = bar->addMenu(QStringLiteral("&CPU"));
+    cpu->setObjectName(QStringLiteral("mnuCPU"));
+    addItem(cpu, "mnuCPUAdd", QStringLiteral("&Add CPU..."), K(Qt::CTRL | Qt::Key_A), &mfrmTavrik::mnuCPUAdd_Click);
+    addItem(cpu, "mnuCPURemove", QStringLiteral("&Remove CPU..."), K(Qt::CTRL | Qt::Key_R),
+        &mfrmTavrik::mnuCPURemove_Click);
+    addItem(cpu, "mnuCPUInfo", QStringLiteral("&CPU Info..."), K(Qt::CTRL | Qt::Key_C), &mfrmTavrik::mnuCPUInfo_Click);
+    cpu->addSeparator()->setObjectName(QStringLiteral("mnuCPUBar1"));
+    addItem(cpu, "mnuCPUPutOnDisplay", QStringLiteral("Include in Scrolling &Display"), K(Qt::CTRL | Qt::Key_D),
+        &mfrmTavrik::mnuCPUPutOnDisplay_Click)
+        ->setCheckable(true);
+    addItem(cpu, "mnuCPUAllowUpdates", QStringLiteral("Allow this CPU to &Update"), K(Qt::CTRL | Qt::Key_U),
+        &mfrmTavrik::mnuCPUAllowUpdates_Click)
+        ->setCheckable(true);
+    cpu->addSeparator()->setObjectName(QStringLiteral("mnuCPUBar2"));
+    addItem(cpu, "mnuCPURefresh", QStringLiteral("Re&fresh Me Only"), K(Qt::CTRL | Qt::Key_F),
+        &mfrmTavrik::mnuCPURefresh_Click);
+
+    bar->addAction(addItem(nullptr, "mnuRefresh", QStringLiteral("&Refresh"), K(), &mfrmTavrik::mnuRefresh_Click));
+
+    m_mnuWindow = bar->addMenu(QStringLiteral("&Window"));
+    m_mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
+    addItem(m_mnuWindow, "mnuWindowHorizontalTile", QStringLiteral("&Horizontal Tile"), K(Qt::CTRL | Qt::Key_H),
+        &mfrmTavrik::mnuWindowHorizontalTile_Click);
+    addItem(m_mnuWindow, "mnuWindowVerticalTile", QStringLiteral("&Vertical Tile"), K(Qt::CTRL | Qt::Key_V),
+        &mfrmTavrik::mnuWindowVerticalTile_Click);
+    addItem(m_mnuWindow, "mnuWindowCascade", QStringLiteral("&Cascade"), K(Qt::CTRL | Qt::Key_K), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuWindowCascade")), &QAction::triggered, m_mdi,
+        &QMdiArea::cascadeSubWindows);
+    addItem(m_mnuWindow, "mnuWindowArrangeIcons", QStringLiteral("&Arrange Icons"), K(Qt::CTRL | Qt::Key_N),
+        &mfrmTavrik::mnuWindowArrangeIcons_Click);
+    addItem(m_mnuWindow, "mnuWindowMessage", QStringLiteral("&Message"), K(Qt::CTRL | Qt::Key_M),
+        &mfrmTavrik::mnuWindowMessage_Click)
+        ->setCheckable(true);
+    // Invisible in the menu; its F5 key still works because the window itself carries the action.
+    QAction *refresh = addItem(
+        m_mnuWindow, "mnuWindowRefresh", QStringLiteral("Refresh"), K(Qt::Key_F5), &mfrmTavrik::mnuRefresh_Click);
+    refresh->setVisible(false);
+    auto *f5 = addItem(nullptr, "mnuWindowRefreshKey", QString(), K(Qt::Key_F5), &mfrmTavrik::mnuRefresh_Click);
+    addAction(f5);
+    m_mnuWindow->addSeparator();
+    connect(m_mnuWindow, &QMenu::aboutToShow, this, &mfrmTavrik::fillWindowMenu);
+
+    auto *help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    addItem(help, "mnuHelpBrief", QStringLiteral("&Brief Tour..."), K(Qt::Key_F1), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuHelpBrief")), &QAction::triggered, this, [this] {
+        openHelp(bksPublicModule::AddTrailingChar(modTavrik::ProgramFolder()) + QStringLiteral("ReadMe.htm"), true);
+    });
+    addItem(help, "mnuHelpET", QStringLiteral("&E.T. Phone Home"), K(Qt::CTRL | Qt::Key_E), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuHelpET")), &QAction::triggered, this, [this] {
+        const QString home = SettingsStore::get(Schema::Author, Schema::HomeUrl, Schema::ProductHomeUrl);
+        openHelp(SettingsStore::get(Schema::AppSettings, Schema::ETPhoneHome, home), false);
+    });
+    addItem(help, "mnuHelpSeti", QStringLiteral("Go to &Seti@Home"), K(Qt::CTRL | Qt::Key_S), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuHelpSeti")), &QAction::triggered, this,
+        [this] { openHelp(SettingsStore::get(Schema::AppSettings, Schema::SetiAtHome, Schema::SetiWebSite), false); });
+    addItem(help, "mnuAbout", QStringLiteral("&About..."), K(Qt::CTRL | Qt::Key_F1), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuAbout")), &QAction::triggered, this, [this] {
+        frmAbout about(this);
+        about.setEnableTimer(true);
+        about.exec();
+    });
+
+    m_mnuPop = new QMenu(QStringLiteral("mnuPop"), this);
+    m_mnuPop->setObjectName(QStringLiteral("mnuPop"));
+    addItem(m_mnuPop, "mnuPopPutOnDisplay", QStringLiteral("Include in Scrolling &Display"), K(),
+        &mfrmTavrik::mnuCPUPutOnDisplay_Click)
+        ->setCheckable(true);
+    addItem(m_mnuPop, "mnuPopAllowUpdates", QStringLiteral("Allow this CPU to &Update"), K(),
+        &mfrmTavrik::mnuCPUAllowUpdates_Click)
+        ->setCheckable(true);
+    m_mnuPop->addSeparator()->setObjectName(QStringLiteral("mnuPopBar1"));
+    addItem(m_mnuPop, "mnuPopRemove", QStringLiteral("&Remove CPU"), K(), &mfrmTavrik::mnuCPURemove_Click);
+    addItem(m_mnuPop, "mnuPopInfo", QStringLiteral("&Change CPU Info"), K(), &mfrmTavrik::mnuCPUInfo_Click);
+    m_mnuPop->addSeparator()->setObjectName(QStringLiteral("mnuPopBar2"));
+    addItem(m_mnuPop, "mnuPopRefresh", QStringLiteral("&Refresh All"), K(), &mfrmTavrik::mnuRefresh_Click);
+    addItem(m_mnuPop, "mnuPopRefreshMe", QStringLiteral("&Refresh Me Only"), K(), &mfrmTavrik::mnuCPURefresh_Click);
+    connect(m_mnuPop, &QMenu::aboutToShow, this, &mfrmTavrik::preparePopup);
+}
+
+void mfrmTavrik::createStatusBar()
+{
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_mdi, 1);
+
+    auto *picStatus = new QFrame(central);
+    picStatus->setObjectName(QStringLiteral("picStatus"));
+    picStatus->setFrameShape(QFrame::StyledPanel);
+    picStatus->setFixedHeight(Framework::TwipsToPixelsY(495, this));
+    auto *grid = new QGridLayout(picStatus);
+    // Two rows of 195 twips fill the bar's 495 twips; no extra spacing, or the headings' underline
+    // is cut off.
+    grid->setContentsMargins(Framework::TwipsToPixelsX(60, this), 0, Framework::TwipsToPixelsX(60, this), 0);
+    grid->setVerticalSpacing(0);
+
+    QFont headingFont = Framework::FormFont();
+    headingFont.setUnderline(true);
+    struct Column
+    {
+        const char *heading;
+        const char *headingText;
+        const char *value;
+        QLabel **label;
+        int width;
+    };
+    const Column columns[] = {
+        { "lblReceived", "Downloaded", "lblDownloaded", &m_lblDownloaded, 1215 },
+        { "Label4", "Uploaded", "lblUploaded", &m_lblUploaded, 1215 },
+        { "Label3_0", "Total Uploaded CPU Time", "lblTotalTime", &m_lblTotalTime, 4815 },
+        { "Label3_1", "Current CPU Time", "lblCurrentTime", &m_lblCurrentTime, 4815 },
+    };
+    int col = 0;
+    for (const Column &c : columns) {
+        auto *heading = new QLabel(QLatin1String(c.headingText), picStatus);
+        heading->setObjectName(QLatin1String(c.heading));
+        heading->setFont(headingFont);
+        heading->setAlignment(Qt::AlignCenter);
+        auto *value = new ValueLabel(QStringLiteral("0"), picStatus);
+        value->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        value->setObjectName(QLatin1String(c.value));
+        value->setAlignment(Qt::AlignCenter);
+        value->setMinimumWidth(Framework::TwipsToPixelsX(600, this));
+        *c.label = value;
+        grid->addWidget(heading, 0, col);
+        grid->addWidget(value, 1, col);
+        grid->setColumnStretch(col, c.width);
+        ++col;
+    }
+    layout->addWidget(picStatus);
+    setCentralWidget(central);
+}
+
+void mfrmTavrik::Load()
+{
+    setWindowTitle(QStringLiteral("Tavrik Panel V.") + modTavrik::ProgramVersion());
+    Framework::SetGeometryTwips(this, SettingsStore::getPlacement(Schema::MainWindow, Schema::MainWindowPlacement));
+    frmMessages::setMdiArea(m_mdi);
+    if (m_options.StartMinimized)
+        setWindowState(windowState() | Qt::WindowMinimized);
+    show();
+    if (SettingsStore::getBool(Schema::AppSettings, Schema::MessageWindow, Schema::BoolTrue).value_or(true)) {
+        frmMessages::instance()->setLogVisible(true);
+        findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(true);
+    }
+    // Every window first, then one reading of them all in the background: the panel answers from
+    // its first frame, however slow the shares.
+    QList<frmSetiControl *> loaded;
+    CpuList::Build([this, &loaded](const QString &name, const QString &path) {
+        if (frmSetiControl *cpu = LoadCPUs(name, path))
+            loaded.append(cpu);
+    });
+    readNow(loaded);
+    m_timer->start();
+}
+
+frmSetiControl *mfrmTavrik::LoadCPUs(const QString &name, const QString &path)
+{
+    auto *cpu = new frmSetiControl(m_options, *m_totals);
+    cpu->setCPUName(name);
+    cpu->setCPUPath(path);
+    QPointer<frmSetiControl> guard(cpu);
+    connect(cpu, &frmSetiControl::activated, this, [this, guard] {
+        if (guard)
+            onCpuActivated(guard);
+    });
+    connect(cpu, &frmSetiControl::popupMenuRequested, this, [this](const QPoint &pos) { m_mnuPop->popup(pos); });
+    connect(cpu, &frmSetiControl::editRequested, this, &mfrmTavrik::EditActiveCPU);
+    return cpu->Load(m_mdi) ? cpu : nullptr;
+}
+
+void mfrmTavrik::readNow(const QList<frmSetiControl *> &cpus)
+{
+    QList<UpdateCycle::Target> targets;
+    for (frmSetiControl *cpu : cpus)
+        targets.append({ cpu->key(), cpu->CPUPath() });
+    m_cycle->readNow(targets);
+}
+
+void mfrmTavrik::onReading(quint64 key, const QString &path, const ClientSnapshot &files)
+{
+    for (frmSetiControl *cpu : cpuWindows()) {
+        if (cpu->key() != key)
+            continue;
+        // A reading of a folder the CPU no longer has is no news about it.
+        if (cpu->CPUPath() == path)
+            cpu->UpdateDisplay(files);
+        return;
+    }
+}
+
+void mfrmTavrik::onCycleStarted()
+{
+    for (const char *name : { "mnuRefresh", "mnuFileExit" })
+        findChild<QAction *>(QLatin1String(name))->setEnabled(false);
+    m_totals->resetCurrent();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void mfrmTavrik::onCycleFinished()
+{
+    QApplication::restoreOverrideCursor();
+    for (const char *name : { "mnuRefresh", "mnuFileExit" })
+        findChild<QAction *>(QLatin1String(name))->setEnabled(true);
+    updateStatusLabels();
+    if (m_closeAfterCycle)
+        close();
+}
+
+frmSetiControl *mfrmTavrik::activeCpu() const
+{
+    QMdiSubWindow *sub = m_mdi->activeSubWindow();
+    if (!sub)
+        sub = m_mdi->currentSubWindow();
+    auto *cpu = sub ? qobject_cast<frmSetiControl *>(sub->widget()) : nullptr;
+    return cpu && !cpu->isUnloaded() ? cpu : nullptr;
+}
+
+QList<frmSetiControl *> mfrmTavrik::cpuWindows() const
+{
+    QList<frmSetiControl *> out;
+    for (QWidget *w : Framework::LoadedWindows()) {
+        auto *cpu = qobject_cast<frmSetiControl *>(w);
+        if (cpu && !cpu->isUnloaded())
+            out.append(cpu);
+    }
+    return out;
+}
+
+void mfrmTavrik::mnuCPUAdd_Click()
+{
+    frmSetiControl *cpu = LoadCPUs(QString(), QString());
+    if (!cpu)
+        return;
+    cpu->SaveSection();
+    CpuList::Added(cpu->CPUName());
+    readNow({ cpu });
+}
+
+void mfrmTavrik::mnuCPURemove_Click()
+{
+    frmSetiControl *cpu = activeCpu();
+    if (!cpu)
+        return;
+    const QString name = cpu->CPUName();
+    m_cycle->forget(cpu->key());
+    cpu->Unload();
+    CpuList::ForgetUnloaded(name);
+}
+
+void mfrmTavrik::mnuCPUInfo_Click()
+{
+    EditActiveCPU();
+}
+
+void mfrmTavrik::EditActiveCPU()
+{
+    QPointer<frmSetiControl> cpu = activeCpu();
+    if (!cpu)
+        return;
+    frmCPUInfo dialog(this);
+    dialog.setCPUName(cpu->CPUName());
+    dialog.setCPUPath(cpu->CPUPath());
+    dialog.setAllowUpdates(cpu->AllowUpdates());
+    dialog.setPutOnDisplay(cpu->PutOnDisplay());
+    dialog.showModal();
+    if (!cpu || bksPublicModule::IsBlank(dialog.CPUPath()) || bksPublicModule::IsBlank(dialog.CPUName()))
+        return;
+    const QString oldName = cpu->CPUName();
+    const QString oldPath = cpu->CPUPath();
+    cpu->setCPUPath(dialog.CPUPath());
+    cpu->setCPUName(dialog.CPUName());
+    cpu->applyNameAndPath();
+    cpu->setPutOnDisplay(dialog.PutOnDisplay());
+    cpu->setAllowUpdates(dialog.AllowUpdates());
+    // The edit is stored at once; an old section is kept while another window still uses that name.
+    if (oldName != cpu->CPUName()) {
+        bool shared = false;
+        for (frmSetiControl *other : cpuWindows())
+            shared = shared || (other != cpu && other->CPUName() == oldName);
+        if (!shared)
+            SettingsStore::deleteSection(oldName);
+        CpuList::Renamed(oldName, cpu->CPUName());
+    }
+    cpu->SaveSection();
+    onCpuActivated(cpu);
+    // A reading still on its way belongs to the CPU as it was; the edited one is read at once.
+    if (oldName != cpu->CPUName() || oldPath != cpu->CPUPath()) {
+        m_cycle->forget(cpu->key());
+        readNow({ cpu });
+    }
+}
+
+void mfrmTavrik::toggleActiveCpu(bool (frmSetiControl::*get)() const, void (frmSetiControl::*set)(bool))
+{
+    frmSetiControl *cpu = activeCpu();
+    if (!cpu)
+        return;
+    (cpu->*set)(!(cpu->*get)());
+    cpu->SaveSection();
+    onCpuActivated(cpu); // the check marks follow the window's value
+}
+
+void mfrmTavrik::mnuCPUPutOnDisplay_Click()
+{
+    toggleActiveCpu(&frmSetiControl::PutOnDisplay, &frmSetiControl::setPutOnDisplay);
+}
+
+void mfrmTavrik::mnuCPUAllowUpdates_Click()
+{
+    toggleActiveCpu(&frmSetiControl::AllowUpdates, &frmSetiControl::setAllowUpdates);
+}
+
+void mfrmTavrik::mnuCPURefresh_Click()
+{
+    if (frmSetiControl *cpu = activeCpu())
+        readNow({ cpu });
+}
+
+void mfrmTavrik::mnuRefresh_Click()
+{
+    m_cycle->refresh();
+}
+
+void mfrmTavrik::Timer1_Timer()
+{
+    m_cycle->tick();
+}
+
+void mfrmTavrik::onCpuActivated(frmSetiControl *cpu)
+{
+    for (const char *name : { "mnuCPUAllowUpdates", "mnuPopAllowUpdates" })
+        findChild<QAction *>(QLatin1String(name))->setChecked(cpu->AllowUpdates());
+    for (const char *name : { "mnuCPUPutOnDisplay", "mnuPopPutOnDisplay" })
+        findChild<QAction *>(QLatin1String(name))->setChecked(cpu->PutOnDisplay());
+}
+
+void mfrmTavrik::onSubWindowActivated(QMdiSubWindow *sub)
+{
+    QWidget *w = sub ? sub->widget() : nullptr;
+    if (auto *log = qobject_cast<frmMessages *>(w)) {
+        connect(log, &frmMessages::closedByUser, this, &mfrmTavrik::onLogClosedByUser, Qt::UniqueConnection);
+        setCpuCommandsEnabled(false);
+        findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(true);
+        return;
+    }
+    setCpuCommandsEnabled(true);
+    if (auto *cpu = qobject_cast<frmSetiControl *>(w))
+        onCpuActivated(cpu);
+}
+
+void mfrmTavrik::onLogClosedByUser()
+{
+    findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(false);
+}
+
+void mfrmTavrik::setCpuCommandsEnabled(bool enabled)
+{
+    for (const char *name : CpuCommands)
+        findChild<QAction *>(QLatin1String(name))->setEnabled(enabled);
+}
+
+void mfrmTavrik::preparePopup()
+{
+    auto item = [this](const char *name) { return findChild<QAction *>(QLatin1String(name)); };
+    item("mnuPopInfo")->setEnabled(item("mnuCPUInfo")->isEnabled());
+    item("mnuPopRemove")->setEnabled(item("mnuCPURemove")->isEnabled());
+    item("mnuPopAllowUpdates")->setEnabled(item("mnuCPUAllowUpdates")->isEnabled());
+    item("mnuPopAllowUpdates")->setChecked(item("mnuCPUAllowUpdates")->isChecked());
+    item("mnuPopPutOnDisplay")->setEnabled(item("mnuCPUPutOnDisplay")->isEnabled());
+    item("mnuPopPutOnDisplay")->setChecked(item("mnuCPUPutOnDisplay")->isChecked());
+    item("mnuPopRefresh")->setEnabled(item("mnuRefresh")->isEnabled());
+    item("mnuPopRefreshMe")->setEnabled(item("mnuCPURefresh")->isEnabled());
+}
+
+void mfrmTavrik::fillWindowMenu()
+{
+    qDeleteAll(m_windowListActions);
+    m_windowListActions.clear();
+    int n = 0;
+    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+        if (!sub->isVisible())
+            continue;
+        auto *a = m_mnuWindow->addAction(QStringLiteral("&%1 %2").arg(++n).arg(sub->windowTitle()));
+        a->setCheckable(true);
+        a->setChecked(sub == m_mdi->activeSubWindow());
+        connect(a, &QAction::triggered, m_mdi, [this, sub = QPointer<QMdiSubWindow>(sub)] {
+            if (sub)
+                m_mdi->setActiveSubWindow(sub);
+        });
+        m_windowListActions.append(a);
+    }
+}
+
+void mfrmTavrik::mnuWindowMessage_Click()
+{
+    // The check mark was already inverted by the action itself.
+    const bool show = findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->isChecked();
+    frmMessages::instance()->setLogVisible(show);
+}
+
+namespace {
+
+QList<QMdiSubWindow *> tileable(QMdiArea *mdi)
+{
+    QList<QMdiSubWindow *> out;
+    for (QMdiSubWindow *sub : mdi->subWindowList())
+        if (sub->isVisible() && !sub->isMinimized())
+            out.append(sub);
+    return out;
+}
+
+void tile(QMdiArea *mdi, bool horizontal)
+{
+    const auto subs = tileable(mdi);
+    if (subs.isEmpty())
+        return;
+    const QRect area = mdi->viewport()->rect();
+    const int n = int(subs.size());
+    for (int i = 0; i < n; ++i) {
+        QMdiSubWindow *sub = subs[i];
+        if (sub->isMaximized())
+            sub->showNormal();
+        // Horizontal tiling stacks full-width bands; vertical tiling puts columns side by side.
+        if (horizontal)
+            sub->setGeometry(
+                0, area.height() * i / n, area.width(), area.height() * (i + 1) / n - area.height() * i / n);
+        else
+            sub->setGeometry(area.width() * i / n, 0, area.width() * (i + 1) / n - area.width() * i / n, area.height());
+    }
+}
+
+} // namespace
+
+void mfrmTavrik::mnuWindowHorizontalTile_Click()
+{
+    tile(m_mdi, true);
+}
+
+void mfrmTavrik::mnuWindowVerticalTile_Click()
+{
+    tile(m_mdi, false);
+}
+
+void mfrmTavrik::mnuWindowArrangeIcons_Click()
+{
+    const QRect area = m_mdi->viewport()->rect();
+    int x = 0;
+    int y = area.height();
+    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+        if (!sub->isMinimized() || !sub->isVisible())
+            continue;
+        const QSize s = sub->size();
+        if (x > 0 && x + s.width() > area.width()) {
+            x = 0;
+            y -= s.height();
+        }
+        sub->move(x, y - s.height());
+        x += s.width();
+    }
+}
+
+void mfrmTavrik::updateStatusLabels()
+{
+    static_cast<ValueLabel *>(m_lblDownloaded)->setValue(m_totals->downloaded());
+    static_cast<ValueLabel *>(m_lblUploaded)->setValue(m_totals->uploaded());
+    static_cast<ValueLabel *>(m_lblTotalTime)->setValue(m_totals->totalTimeText());
+    static_cast<ValueLabel *>(m_lblCurrentTime)->setValue(m_totals->currentTimeText());
+}
+
+void mfrmTavrik::openHelp(const QString &target, bool localFile)
+{
+    // Only documents and web pages are opened; the settings' text never reaches a shell.
+    const QUrl url = localFile ? QUrl::fromLocalFile(target) : QUrl(bksPublicModule::TrimSpaces(target));
+    const QString scheme = url.scheme().toLower();
+    if (localFile || scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        QDesktopServices::openUrl(url);
+}
+
+void mfrmTavrik::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || m_closing)
+        return;
+    if (isMinimized())
+        showDisplay();
+    else
+        unloadDisplay();
+}
+
+void mfrmTavrik::showDisplay()
+{
+    if (m_display || !m_options.Scroll)
+        return;
+    m_display = new frmDisplay(m_options);
+    m_display->setEnableTimer(true);
+    connect(m_display, &frmDisplay::showMainWindowRequested, this, [this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        showNormal();
+        activateWindow();
+    });
+    m_display->Load();
+}
+
+void mfrmTavrik::unloadDisplay()
+{
+    if (m_display)
+        m_display->Unload();
+    m_display = nullptr;
+}
+
+void mfrmTavrik::closeFromSystem()
+{
+    if (m_cycle->isCycling())
+        m_closeAfterCycle = true;
+    else
+        close();
+}
+
+void mfrmTavrik::closeEvent(QCloseEvent *event)
+{
+    // The user's Exit is disabled during a cycle; a close from the system waits for its end.
+    if (m_cycle->isCycling()) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    m_timer->stop();
+    m_cycle->stop();
+    unloadAll();
+    if (!isMinimized())
+        SettingsStore::savePlacement(Schema::MainWindow, Framework::GeometryTwips(this));
+    modTavrik::SaveOptions(m_options);
+    SettingsStore::save(Schema::AppSettings, Schema::CPUs, QString());
+    // Without its main window the display would stand for nothing.
+    unloadDisplay();
+    event->accept();
+}
+
+void mfrmTavrik::unloadAll()
+{
+    for (frmSetiControl *cpu : cpuWindows())
+        cpu->Unload();
+    frmMessages::unloadInstance();
+}

@@ -1,0 +1,106 @@
+#include "panel/CpuList.h"
+#include "common/TestSupport.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
+
+#include <QTest>
+
+#include <memory>
+
+class CpuListTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<IsolatedSettings> m_settings;
+
+    static QString get(const QString &section, const QString &key) { return SettingsStore::get(section, key, {}); }
+    static void save(const QString &section, const QString &key, const QString &v)
+    {
+        SettingsStore::save(section, key, v);
+    }
+
+private Q_SLOTS:
+    void init() { m_settings = std::make_unique<IsolatedSettings>(); }
+    void cleanup() { m_settings.reset(); }
+
+    // Stored as "section|key|value" lines; CPUs opened as "name|path". The opener takes one off the
+    // hand-over count, the way a CPU window's load does.
+    void build_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QString>("cpusAfter");
+        const QString home = Schema::DefaultCPUPath();
+        QTest::newRow("first run: the default CPU")
+            << QStringList() << QStringList { Schema::DefaultCPUName + u'|' + home } << "";
+        // A blank name becomes the default CPU, a blank path the default path.
+        const QStringList handOver { "0|CPUName|Den/Attic", "1|CPUName|a\\b", "2|CPUName|", "3|CPUName|Laptop",
+            "Den/Attic|CPUPath|/mnt/den/", "a\\b|CPUPath|/srv/ab/", "Laptop|CPUPath|  ", "AppSettings|TotalCPUs|4" };
+        const QStringList opened { "Den/Attic|/mnt/den/", "a\\b|/srv/ab/", Schema::DefaultCPUName + u'|' + home,
+            "Laptop|" + home };
+        QTest::newRow("hand-over list taken over") << handOver << opened << "Den/Attic,a\\b,This Computer,Laptop,";
+        // An empty entry ends the list; a CPU without a path is passed on blank for its window to ask.
+        QTest::newRow("list after an abnormal end")
+            << QStringList { "AppSettings|CPUs|Den,Attic,,Lost,", "Den|CPUPath|/mnt/den/" }
+            << QStringList { "Den|/mnt/den/", "Attic|" } << "Den,Attic,,Lost,";
+    }
+    void build()
+    {
+        QFETCH(QStringList, stored);
+        for (const QString &line : stored)
+            save(line.section(u'|', 0, 0), line.section(u'|', 1, 1), line.section(u'|', 2));
+        QStringList opened;
+        CpuList::Build([&opened](const QString &name, const QString &path) {
+            opened << name + u'|' + path;
+            const int n = get(Schema::AppSettings, Schema::TotalCPUs).toInt();
+            if (n > 0)
+                SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, n - 1);
+        });
+        QTEST(opened, "opened");
+        QTEST(get(Schema::AppSettings, Schema::CPUs), "cpusAfter");
+        QCOMPARE(get(Schema::AppSettings, Schema::TotalCPUs).toInt(), 0);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(!SettingsStore::sectionExists(QString::number(i)));
+        if (!stored.isEmpty())
+            QVERIFY(SettingsStore::sectionExists(opened.first().section(u'|', 0, 0))); // its own section stays
+    }
+
+    void listEdits()
+    {
+        const std::pair<QString, const char *> rows[]
+            = { { CpuList::AppendName("A,", "B"), "A,B," }, { CpuList::AppendName("", "A"), "A," },
+                  { CpuList::ReplaceName("A,B,C,", "B", "Den/Attic"), "A,Den/Attic,C," },
+                  { CpuList::ReplaceName("A,", "X", "Y"), "A,Y," }, // an unknown name is appended
+                  { CpuList::RemoveName("A,B,C,", "B"), "A,C," }, { CpuList::RemoveName("A,A,", "A"), "A," },
+                  { CpuList::RemoveName("A,", "Z"), "A," } };
+        for (const auto &[got, expected] : rows)
+            QCOMPARE(got, QString::fromLatin1(expected));
+    }
+
+    void addedOnce()
+    {
+        CpuList::Added(QStringLiteral("Den"));
+        CpuList::Added(QStringLiteral("Den"));
+        QCOMPARE(get(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
+    }
+
+    void removeTakesBackTheHandOverEntry()
+    {
+        save(Schema::AppSettings, Schema::CPUs, "Den,Attic,");
+        save("Attic", Schema::CPUPath, "/mnt/attic/");
+        // What the window's unload has just written:
+        save("0", Schema::CPUName, "Attic");
+        SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 1);
+        CpuList::ForgetUnloaded(QStringLiteral("Attic"));
+        QVERIFY(!SettingsStore::sectionExists("0") && !SettingsStore::sectionExists("Attic"));
+        QCOMPARE(get(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
+        QCOMPARE(get(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
+        // Nothing was unloaded: the first delete finds nothing and the command stops there.
+        save("Den", Schema::CPUPath, "/mnt/den/");
+        CpuList::ForgetUnloaded(QStringLiteral("Den"));
+        QVERIFY(SettingsStore::sectionExists("Den"));
+    }
+};
+
+TAVRIK_TEST(CpuListTest)
+#include "CpuListTest.moc"
