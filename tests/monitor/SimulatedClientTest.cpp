@@ -54,8 +54,8 @@ private Q_SLOTS:
         QCOMPARE(r.failure, 0);
         QCOMPARE(r.percentText, StatsInterpreter::PercentText(25));
         QCOMPARE(r.cpuSeconds, 90.0);
-        QCOMPARE(r.packageDownText, QStringLiteral("5"));
-        QCOMPARE(r.packageText, QStringLiteral("5"));
+        QCOMPARE(r.downloadedText, QStringLiteral("5"));
+        QCOMPARE(r.unitNumberText, QStringLiteral("5"));
         QCOMPARE(run("once", "--speed fast"), 2);
         // Stalled half way; stuck in a download that does not grow; started in a download.
         QCOMPARE(run("stall", "--stall --speed 3 --steps 10 --interval 0"), 0);

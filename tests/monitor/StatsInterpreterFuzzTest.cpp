@@ -26,10 +26,11 @@ public:
         const qint64 lengths[] = { 0, 360447, 360448, 360449, qint64(m_rng()) * 1000, pick(400000) };
         in.files.wtempError = pick(6) == 0 ? code() : 0;
         in.files.wtempLength = lengths[pick(6)];
-        for (float *f : { &in.fields.Percent, &in.fields.LastPercent, &in.fields.DownloadPercent, &in.fields.barValue })
+        for (float *f :
+            { &in.fields.Percent, &in.fields.LastPercent, &in.fields.DownloadPercent, &in.fields.barPercent })
             *f = anyFloat();
         in.fields.DownloadStart = pick(3) == 0 ? 0 : qint32(m_rng());
-        in.fields.label3Red = pick(2) == 0;
+        in.fields.downloadNoticeRed = pick(2) == 0;
         in.alarmInterval = qint16(m_rng());
         in.clock = pick(8) == 0 ? bits<double>() : double(m_rng() % 8640000) / 100.0;
         in.shownDownloaded = Conv::Val(value());
@@ -138,11 +139,11 @@ private Q_SLOTS:
             const UpdateResult r = StatsInterpreter::Run(in);
             const bool ok = r.log.size() >= 2 && r.log.first() == QStringLiteral("\r\nStarting Update of Fuzz")
                 && (r.failure == 0) == (r.log.last() == closing)
-                && (r.failure != 0 || (r.percentText && r.timeText && r.packageText && r.cpuSeconds))
+                && (r.failure != 0 || (r.percentText && r.cpuTimeText && r.unitNumberText && r.cpuSeconds))
                 && (r.failure == 0 || r.failure == 52 || r.failure == 76
                     || r.log.join(u'|').contains(QStringLiteral("Error #: %1").arg(r.failure)))
-                && (!(in.fields.barValue >= 0 && in.fields.barValue <= 100)
-                    || (r.fields.barValue >= 0 && r.fields.barValue <= 100))
+                && (!(in.fields.barPercent >= 0 && in.fields.barPercent <= 100)
+                    || (r.fields.barPercent >= 0 && r.fields.barPercent <= 100))
                 && (!r.playAlarm || r.log.join(u'|').contains(QStringLiteral("Failed to download")));
             if (!ok)
                 QFAIL(qPrintable(

@@ -98,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(r.failure, failure);
         QCOMPARE(r.fields.LastPercent, before.Percent);
         QTEST(r.percentRed.value(), "red");
-        QTEST(r.fields.barValue, "bar");
+        QTEST(r.fields.barPercent, "bar");
         QTEST(r.downloadingVisible.value(), "panel");
         QTEST(r.fields.DownloadStart, "start");
         QCOMPARE(r.log.mid(3), failure ? decision : decision << Closing);
@@ -117,14 +117,14 @@ private Q_SLOTS:
         r = run(snap(state), r.fields, 36031.25);
         QCOMPARE(r.failure, 53);
         QCOMPARE(r.log.mid(3), (QStringList { Started, Text53 + Failure::Description(53), NotStarted }));
-        QCOMPARE(r.label3Text, NotStarted + QStringLiteral(".."));
-        QVERIFY(r.fields.label3Red && *r.downloadingVisible && *r.percentRed);
+        QCOMPARE(r.downloadCaption, NotStarted + QStringLiteral(".."));
+        QVERIFY(r.fields.downloadNoticeRed && *r.downloadingVisible && *r.percentRed);
 
         r = run(snap(state, text(User), 90112), r.fields, 36062.25);
         QCOMPARE(
             r.log.mid(3), (QStringList { QStringLiteral("Alarm time is 31.25, Interval is 300"), Started, Closing }));
-        QCOMPARE(r.label3Text, NewUnit);
-        QVERIFY(!r.fields.label3Red);
+        QCOMPARE(r.downloadCaption, NewUnit);
+        QVERIFY(!r.fields.downloadNoticeRed);
         QCOMPARE(r.percentText, QStringLiteral("25%"));
         QCOMPARE(r.fields.DownloadStart, 36031);
     }
@@ -198,12 +198,12 @@ private Q_SLOTS:
         QTEST(r.failure, "failure");
         QCOMPARE(r.log.first(), QStringLiteral("\r\nStarting Update of Cruncher"));
         QTEST(r.log.mid(1), "branch");
-        QCOMPARE(r.label3Text.value_or(QString()), label3);
-        QCOMPARE(r.fields.label3Red, !label3.isEmpty() && label3 != NewUnit);
+        QCOMPARE(r.downloadCaption.value_or(QString()), label3);
+        QCOMPARE(r.fields.downloadNoticeRed, !label3.isEmpty() && label3 != NewUnit);
         QCOMPARE(r.downloadingVisible.value_or(false), !label3.isEmpty());
         QCOMPARE(r.fields.Percent, label3 == NewUnit ? 12.5f : fetched<float>("after"));
-        QTEST(r.fields.barValue, "after");
-        QVERIFY(!r.packageText && !r.downloaded && !r.playAlarm);
+        QTEST(r.fields.barPercent, "after");
+        QVERIFY(!r.unitNumberText && !r.downloaded && !r.playAlarm);
     }
 
     void downloadWatch_data()
@@ -266,10 +266,10 @@ private Q_SLOTS:
         in.shownUploaded = fetched<double>("shownUp");
         const UpdateResult r = StatsInterpreter::Run(in);
         QTEST(r.failure, "failure");
-        QTEST((QStringList { *r.packageDownText, *r.packageUpText, *r.packageText }), "labels");
+        QTEST((QStringList { *r.downloadedText, *r.uploadedText, *r.unitNumberText }), "labels");
         QCOMPARE(r.cpuSeconds, 60.0);
-        QCOMPARE(r.downloaded, leads ? r.packageDownText : std::nullopt);
-        QCOMPARE(r.uploaded, leads ? r.packageUpText : std::nullopt);
+        QCOMPARE(r.downloaded, leads ? r.downloadedText : std::nullopt);
+        QCOMPARE(r.uploaded, leads ? r.uploadedText : std::nullopt);
         QCOMPARE(r.totalTimeText.has_value(), leads && r.failure == 0);
     }
 

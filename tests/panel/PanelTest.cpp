@@ -9,6 +9,7 @@
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "shared/Clock.h"
 #include "shared/Framework.h"
 
 #include <QAction>
@@ -185,6 +186,39 @@ private Q_SLOTS:
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("0")));
         QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
         QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
+        QVERIFY(w.close());
+    }
+
+    // The log of a cycle over five CPUs in every kind of state reads as it always has.
+    void cycleLogMatchesStoredText()
+    {
+        const QString root = m_clients->path() + u'/';
+        auto client = [&](const char *name, const QByteArray &state, bool download = false) {
+            const QString dir = root + QLatin1String(name) + u'/';
+            WriteTextFile(dir + "State.txt", state);
+            WriteTextFile(dir + "User_Info.txt", "id=7\nnwus=12\nnresults=11\ntotal_cpu=200000\n");
+            if (download)
+                WriteTextFile(dir + "wtemp.txt", QByteArray(90112, 'x'));
+            return dir;
+        };
+        storeHandOver({ "Working", "Stalled", "Downloading", "Broken", "Gone" },
+            { client("working", "ver=3\nprog=0.25\ncpu=100\n"), client("stalled", "ver=3\nprog=0.5\ncpu=200\n"),
+                client("downloading", "prog=1.0\ncpu=300\n", true), client("broken", "ver=3\nprog=0.75\n"),
+                root + "gone/" });
+        Clock::SetFake(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+        mfrmTavrik w(m_options);
+        w.Load();
+        settle(w);
+        const qsizetype before = frmMessages::instance()->Message().size();
+        client("working", "ver=3\nprog=0.3\ncpu=160\n");
+        Clock::Advance(31000);
+        w.mnuRefresh_Click();
+        settle(w);
+        QString log = frmMessages::instance()->Message().mid(before);
+        log.replace(root, QStringLiteral("<root>/")).replace(Clock::GeneralDate(), QStringLiteral("<date>"));
+        QFile expected(QFINDTESTDATA("cycle-log.txt"));
+        QVERIFY(expected.open(QIODevice::ReadOnly));
+        QCOMPARE(log, QString::fromUtf8(expected.readAll()));
         QVERIFY(w.close());
     }
 

@@ -111,7 +111,7 @@ private:
                 m.DownloadPercent = downloadPercent();
                 if (auto f = setBar(m.DownloadPercent))
                     return f;
-                if (m.label3Red)
+                if (m.downloadNoticeRed)
                     downloadStartedNotice();
             } else if (m.Percent > 0) {
                 r.downloadingVisible = false;
@@ -121,12 +121,12 @@ private:
             }
         }
 
-        r.percentText = StatsInterpreter::PercentText(m.barValue);
+        r.percentText = StatsInterpreter::PercentText(m.barPercent);
 
         double seconds = 0;
         if (auto f = toNumber(cpu, &seconds))
             return f;
-        r.timeText = modDateTime::SecondsToText(seconds);
+        r.cpuTimeText = modDateTime::SecondsToText(seconds);
         r.cpuSeconds = seconds;
 
         QString down, up;
@@ -134,17 +134,17 @@ private:
             return f;
         if (auto f = locate(user, QLatin1String("NRESULTS="), ClientReader::UserFile, &up))
             return f;
-        r.packageDownText = withoutLineEnd(down).toUpper();
-        r.packageUpText = withoutLineEnd(up).toUpper();
-        const double upCount = Conv::Val(*r.packageUpText);
-        r.packageText = Conv::DoubleText(upCount + 1);
+        r.downloadedText = withoutLineEnd(down).toUpper();
+        r.uploadedText = withoutLineEnd(up).toUpper();
+        const double upCount = Conv::Val(*r.uploadedText);
+        r.unitNumberText = Conv::DoubleText(upCount + 1);
 
-        if (StatusTotals::Leads(in.shownDownloaded, in.shownUploaded, Conv::Val(*r.packageDownText), upCount)) {
+        if (StatusTotals::Leads(in.shownDownloaded, in.shownUploaded, Conv::Val(*r.downloadedText), upCount)) {
             QString total;
             if (auto f = locate(user, QLatin1String("TOTAL_CPU="), ClientReader::UserFile, &total))
                 return f;
-            r.downloaded = *r.packageDownText;
-            r.uploaded = *r.packageUpText;
+            r.downloaded = *r.downloadedText;
+            r.uploaded = *r.uploadedText;
             double totalSeconds = 0;
             if (auto f = toNumber(total, &totalSeconds))
                 return f;
@@ -189,7 +189,7 @@ private:
     {
         if (!(value >= 0.0f && value <= 100.0f))
             return Fault { Failure::InvalidPropertyValue, {} };
-        r.fields.barValue = value + 0.0f; // no "-0"
+        r.fields.barPercent = value + 0.0f; // no "-0"
         return std::nullopt;
     }
 
@@ -202,9 +202,9 @@ private:
 
     void downloadStartedNotice()
     {
-        r.label3Text = QStringLiteral("Downloading a new work unit...");
+        r.downloadCaption = QStringLiteral("Downloading a new work unit...");
         log(QStringLiteral("Downloading started at ") + in.date);
-        r.fields.label3Red = false;
+        r.fields.downloadNoticeRed = false;
     }
 
     void downloadWatch()
@@ -241,8 +241,8 @@ private:
         case Failure::BadFileName:
             log(QStringLiteral("Can not access file '") + in.path + QStringLiteral("'") + CrLf
                 + QStringLiteral("Drive may not be available, or incorrect path specified."));
-            r.label3Text = QStringLiteral("Drive or file not be available...");
-            m.label3Red = true;
+            r.downloadCaption = QStringLiteral("Drive or file not be available...");
+            m.downloadNoticeRed = true;
             r.downloadingVisible = true;
             break;
         case Failure::FileNotFound:
@@ -253,20 +253,20 @@ private:
                 r.downloadingVisible = true;
                 m.DownloadPercent = downloadPercent();
                 (void)setBar(m.DownloadPercent); // out of range: the bar keeps its value
-                r.percentText = StatsInterpreter::PercentText(m.barValue);
+                r.percentText = StatsInterpreter::PercentText(m.barPercent);
             } else {
                 r.downloadingVisible = true;
-                r.label3Text = QStringLiteral("Downloading not started...");
+                r.downloadCaption = QStringLiteral("Downloading not started...");
                 log(QStringLiteral("Downloading not started."));
-                m.label3Red = true;
+                m.downloadNoticeRed = true;
             }
             break;
         case Failure::PathNotFound:
             log(QStringLiteral("Path not found - Possible reasons include: computer may be") + CrLf
                 + QStringLiteral("turned off, hard drive may have turned off due to") + CrLf
                 + QStringLiteral("power management features, or path entered is incorrect."));
-            r.label3Text = QStringLiteral("Path not found...");
-            m.label3Red = true;
+            r.downloadCaption = QStringLiteral("Path not found...");
+            m.downloadNoticeRed = true;
             r.downloadingVisible = true;
             break;
         default:

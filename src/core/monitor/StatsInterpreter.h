@@ -13,8 +13,8 @@ struct MonitorFields
     float LastPercent = 0;
     float DownloadPercent = 0;
     qint32 DownloadStart = 0; // seconds since midnight when the download timing began; 0: none
-    bool label3Red = false; // the download panel's caption shows a failure notice
-    float barValue = 0; // ProgressBar1's value, 0 to 100
+    bool downloadNoticeRed = false; // the download panel's caption shows a failure notice
+    float barPercent = 0; // ProgressBar1's value, 0 to 100
 };
 
 // The moment of one update: seconds since local midnight and the date text shown in the log.
@@ -44,17 +44,17 @@ struct UpdateInput
 struct UpdateResult
 {
     QStringList log; // message-log texts, in order
-    MonitorFields fields; // the window's readings afterwards (Label3's colour included)
+    MonitorFields fields; // the window's readings afterwards (the download caption's colour included)
     int failure = 0; // the failure code that ended the update, 0 when it succeeded
 
     std::optional<bool> percentRed; // lblPercent red (stalled) or blue (moving)
     std::optional<QString> percentText; // lblPercent
     std::optional<bool> downloadingVisible; // picDownloading
-    std::optional<QString> label3Text;
-    std::optional<QString> timeText; // lblTime
-    std::optional<QString> packageText; // lblPackage
-    std::optional<QString> packageDownText; // lblPackageDown
-    std::optional<QString> packageUpText; // lblPackageUp
+    std::optional<QString> downloadCaption; // Label3
+    std::optional<QString> cpuTimeText; // lblTime
+    std::optional<QString> unitNumberText; // lblPackage
+    std::optional<QString> downloadedText; // lblPackageDown
+    std::optional<QString> uploadedText; // lblPackageUp
     bool playAlarm = false;
 
     std::optional<double> cpuSeconds; // this CPU's share of the status bar's current time

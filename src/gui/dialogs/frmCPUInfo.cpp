@@ -56,9 +56,11 @@ public:
     QLineEdit *tbCPUName = nullptr;
     QLineEdit *tbSetiDir = nullptr;
     QPushButton *cmdBrowse = nullptr;
-    QPushButton *Command1[2] = {};
-    QLabel *Label1[2] = {};
-    QCheckBox *Check1[2] = {};
+    QPushButton *close = nullptr; // Command1_0
+    QPushButton *cancel = nullptr; // Command1_1
+    QLabel *folderCaption = nullptr; // Label1_0
+    QCheckBox *allowUpdatesBox = nullptr; // Check1_0
+    QCheckBox *putOnDisplayBox = nullptr; // Check1_1
 };
 
 bool frmCPUInfo::Private::eventFilter(QObject *watched, QEvent *event)
@@ -82,8 +84,8 @@ void frmCPUInfo::Private::FillForm()
     // Only typing is limited: a longer name given by the caller is shown whole.
     tbCPUName->setMaxLength(qMax(MaxTypedName, int(shownName.size())));
     tbCPUName->setText(shownName);
-    Check1[0]->setChecked(allowUpdates);
-    Check1[1]->setChecked(putOnDisplay);
+    allowUpdatesBox->setChecked(allowUpdates);
+    putOnDisplayBox->setChecked(putOnDisplay);
     tbCPUName_Change();
     tbCPUName->setFocus(Qt::OtherFocusReason);
     tbCPUName->selectAll();
@@ -93,8 +95,8 @@ void frmCPUInfo::Private::ReadForm()
 {
     name = bksPublicModule::TrimSpaces(tbCPUName->text());
     path = bksPublicModule::AddTrailingChar(bksPublicModule::TrimSpaces(tbSetiDir->text()));
-    allowUpdates = Check1[0]->isChecked();
-    putOnDisplay = Check1[1]->isChecked();
+    allowUpdates = allowUpdatesBox->isChecked();
+    putOnDisplay = putOnDisplayBox->isChecked();
 }
 
 void frmCPUInfo::Private::Command1_Click(int index)
@@ -117,8 +119,7 @@ void frmCPUInfo::Private::cmdBrowse_Click()
 
 void frmCPUInfo::Private::tbCPUName_Change()
 {
-    Command1[0]->setEnabled(
-        !bksPublicModule::IsBlank(tbCPUName->text()) && !bksPublicModule::IsBlank(tbSetiDir->text()));
+    close->setEnabled(!bksPublicModule::IsBlank(tbCPUName->text()) && !bksPublicModule::IsBlank(tbSetiDir->text()));
 }
 
 void frmCPUInfo::Private::tbCPUName_LostFocus()
@@ -154,32 +155,31 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     place(d->tbSetiDir, "tbSetiDir", 60, 720, 3495, 315);
     d->cmdBrowse = new QPushButton(QStringLiteral("&Browse"), this);
     place(d->cmdBrowse, "cmdBrowse", 3660, 720, 915, 315);
-    d->Command1[0] = new QPushButton(QStringLiteral("&Close"), this);
-    place(d->Command1[0], "Command1_0", 3420, 1860, 1155, 375);
-    d->Command1[1] = new QPushButton(QStringLiteral("&Cancel"), this);
-    place(d->Command1[1], "Command1_1", 2160, 1860, 1155, 375);
-    d->Label1[0] = new QLabel(QStringLiteral("Seti@Home Program Directory:"), this);
-    place(d->Label1[0], "Label1_0", 60, 480, 2415, 195);
-    d->Label1[1] = new QLabel(QStringLiteral("CPU Name:"), this);
-    place(d->Label1[1], "Label1_1", 60, 120, 915, 195);
-    d->Check1[0] = new QCheckBox(QStringLiteral("Allow CPU to be updated automatically?"), this);
-    place(d->Check1[0], "Check1_0", 60, 1140, 3735, 255);
-    d->Check1[1] = new QCheckBox(QStringLiteral("Allow CPU to be shown on the scrolling display?"), this);
-    place(d->Check1[1], "Check1_1", 60, 1440, 3735, 255);
+    d->close = new QPushButton(QStringLiteral("&Close"), this);
+    place(d->close, "Command1_0", 3420, 1860, 1155, 375);
+    d->cancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    place(d->cancel, "Command1_1", 2160, 1860, 1155, 375);
+    d->folderCaption = new QLabel(QStringLiteral("Seti@Home Program Directory:"), this);
+    place(d->folderCaption, "Label1_0", 60, 480, 2415, 195);
+    place(new QLabel(QStringLiteral("CPU Name:"), this), "Label1_1", 60, 120, 915, 195);
+    d->allowUpdatesBox = new QCheckBox(QStringLiteral("Allow CPU to be updated automatically?"), this);
+    place(d->allowUpdatesBox, "Check1_0", 60, 1140, 3735, 255);
+    d->putOnDisplayBox = new QCheckBox(QStringLiteral("Allow CPU to be shown on the scrolling display?"), this);
+    place(d->putOnDisplayBox, "Check1_1", 60, 1440, 3735, 255);
 
     // Nothing stands right of these, so a text a little wider than its place may take the room.
-    for (QWidget *w : { static_cast<QWidget *>(d->Label1[0]), static_cast<QWidget *>(d->Check1[0]),
-             static_cast<QWidget *>(d->Check1[1]) })
+    for (QWidget *w : { static_cast<QWidget *>(d->folderCaption), static_cast<QWidget *>(d->allowUpdatesBox),
+             static_cast<QWidget *>(d->putOnDisplayBox) })
         w->resize(qBound(w->width(), w->sizeHint().width(), width() - w->x()), w->height());
 
     QWidget::setTabOrder(d->tbCPUName, d->tbSetiDir);
     QWidget::setTabOrder(d->tbSetiDir, d->cmdBrowse);
-    QWidget::setTabOrder(d->cmdBrowse, d->Command1[0]);
-    QWidget::setTabOrder(d->Command1[0], d->Command1[1]);
-    QWidget::setTabOrder(d->Command1[1], d->Check1[0]);
-    QWidget::setTabOrder(d->Check1[0], d->Check1[1]);
+    QWidget::setTabOrder(d->cmdBrowse, d->close);
+    QWidget::setTabOrder(d->close, d->cancel);
+    QWidget::setTabOrder(d->cancel, d->allowUpdatesBox);
+    QWidget::setTabOrder(d->allowUpdatesBox, d->putOnDisplayBox);
 
-    d->Command1[0]->setDefault(true);
+    d->close->setDefault(true);
 
     d->tbCPUName->installEventFilter(d);
     d->tbSetiDir->installEventFilter(d);
@@ -191,8 +191,8 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
             d->tbCPUName->setMaxLength(qMax(MaxTypedName, int(text.size())));
     });
     connect(d->cmdBrowse, &QPushButton::clicked, d, &Private::cmdBrowse_Click);
-    for (int i = 0; i < 2; ++i)
-        connect(d->Command1[i], &QPushButton::clicked, d, [this, i] { d->Command1_Click(i); });
+    connect(d->close, &QPushButton::clicked, d, [this] { d->Command1_Click(0); });
+    connect(d->cancel, &QPushButton::clicked, d, [this] { d->Command1_Click(1); });
 }
 
 frmCPUInfo::~frmCPUInfo()

@@ -27,10 +27,14 @@ public:
     QLineEdit *tbAlarmInterval = nullptr;
     QLineEdit *tbAlarmSound = nullptr;
     QLineEdit *tbScrollInterval = nullptr;
-    QPushButton *Command2 = nullptr; // Browse
-    QPushButton *Command3 = nullptr; // Test Alarm
-    QCheckBox *Check1[4] = {};
-    QPushButton *Command1[2] = {}; // Close, Cancel
+    QPushButton *browse = nullptr; // Command2
+    QPushButton *testAlarm = nullptr; // Command3
+    QCheckBox *soundsOn = nullptr; // Check1_0
+    QCheckBox *scroll = nullptr; // Check1_1
+    QCheckBox *startMinimized = nullptr; // Check1_2
+    QCheckBox *displayTopMost = nullptr; // Check1_3
+    QPushButton *close = nullptr; // Command1_0
+    QPushButton *cancel = nullptr; // Command1_1
 
     bool isIntervalBox(const QObject *o) const
     {
@@ -101,26 +105,26 @@ frmOptions::frmOptions(Options &options, QWidget *parent)
     d->tbRefreshInterval = box("tbRefreshInterval", 1380, 120, 855, IntervalMaxLength);
     d->tbAlarmInterval = box("tbAlarmInterval", 1380, 480, 855, IntervalMaxLength);
     d->tbAlarmSound = box("tbAlarmSound", 1380, 840, 4335, DialogRules::AlarmSoundMaxLength);
-    d->Command2 = button("Command2", QStringLiteral("&Browse"), 5880, 840, 975, 315);
-    d->Command3 = button("Command3", QStringLiteral("&Test Alarm"), 5880, 1200, 975, 315);
-    d->Check1[0] = check("Check1_0", QStringLiteral("Turn sounds on?"), 1200, 2175);
-    d->Check1[2] = check("Check1_2", QStringLiteral("Startup minimized?"), 1500, 2175);
+    d->browse = button("Command2", QStringLiteral("&Browse"), 5880, 840, 975, 315);
+    d->testAlarm = button("Command3", QStringLiteral("&Test Alarm"), 5880, 1200, 975, 315);
+    d->soundsOn = check("Check1_0", QStringLiteral("Turn sounds on?"), 1200, 2175);
+    d->startMinimized = check("Check1_2", QStringLiteral("Startup minimized?"), 1500, 2175);
     d->tbScrollInterval = box("tbScrollInterval", 1380, 1800, 855, IntervalMaxLength);
-    d->Check1[1] = check("Check1_1", QStringLiteral("Show scrolling display when minimized?"), 2160, 3195);
-    d->Check1[3] = check("Check1_3", QStringLiteral("Scrolling display topmost window?"), 2460, 3195);
-    d->Command1[0] = button("Command1_0", QStringLiteral("&Close"), 5700, 2700, 1155, 375);
-    d->Command1[1] = button("Command1_1", QStringLiteral("&Cancel"), 4440, 2700, 1155, 375);
-    d->Command1[0]->setDefault(true);
+    d->scroll = check("Check1_1", QStringLiteral("Show scrolling display when minimized?"), 2160, 3195);
+    d->displayTopMost = check("Check1_3", QStringLiteral("Scrolling display topmost window?"), 2460, 3195);
+    d->close = button("Command1_0", QStringLiteral("&Close"), 5700, 2700, 1155, 375);
+    d->cancel = button("Command1_1", QStringLiteral("&Cancel"), 4440, 2700, 1155, 375);
+    d->close->setDefault(true);
 
-    QWidget *order[] = { d->tbRefreshInterval, d->tbAlarmInterval, d->tbAlarmSound, d->Command2, d->Command3,
-        d->Check1[0], d->Check1[2], d->tbScrollInterval, d->Check1[1], d->Check1[3], d->Command1[0], d->Command1[1] };
+    QWidget *order[] = { d->tbRefreshInterval, d->tbAlarmInterval, d->tbAlarmSound, d->browse, d->testAlarm,
+        d->soundsOn, d->startMinimized, d->tbScrollInterval, d->scroll, d->displayTopMost, d->close, d->cancel };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
-    connect(d->Command2, &QPushButton::clicked, this, &frmOptions::Command2_Click);
-    connect(d->Command3, &QPushButton::clicked, this, &frmOptions::Command3_Click);
-    connect(d->Command1[0], &QPushButton::clicked, this, [this] { Command1_Click(0); });
-    connect(d->Command1[1], &QPushButton::clicked, this, [this] { Command1_Click(1); });
+    connect(d->browse, &QPushButton::clicked, this, &frmOptions::Command2_Click);
+    connect(d->testAlarm, &QPushButton::clicked, this, &frmOptions::Command3_Click);
+    connect(d->close, &QPushButton::clicked, this, [this] { Command1_Click(0); });
+    connect(d->cancel, &QPushButton::clicked, this, [this] { Command1_Click(1); });
 
     Form_Load();
 }
@@ -139,10 +143,10 @@ void frmOptions::Form_Load()
     setBoxText(d->tbAlarmSound, d->options.AlarmSound, DialogRules::AlarmSoundMaxLength);
     setBoxText(d->tbRefreshInterval, QString::number(d->options.MonitorInterval), IntervalMaxLength);
     setBoxText(d->tbScrollInterval, QString::number(d->options.ScrollInterval), IntervalMaxLength);
-    d->Check1[0]->setChecked(d->options.SoundsOn);
-    d->Check1[1]->setChecked(d->options.Scroll);
-    d->Check1[2]->setChecked(d->options.StartMinimized);
-    d->Check1[3]->setChecked(d->options.DisplayTopMost);
+    d->soundsOn->setChecked(d->options.SoundsOn);
+    d->scroll->setChecked(d->options.Scroll);
+    d->startMinimized->setChecked(d->options.StartMinimized);
+    d->displayTopMost->setChecked(d->options.DisplayTopMost);
 }
 
 bool frmOptions::eventFilter(QObject *watched, QEvent *event)
@@ -168,10 +172,10 @@ void frmOptions::Command1_Click(int index)
         d->options.AlarmSound = bksPublicModule::TrimSpaces(d->tbAlarmSound->text());
         d->options.MonitorInterval = IntervalOnClose(d->tbRefreshInterval->text(), d->options.MonitorInterval);
         d->options.ScrollInterval = IntervalOnClose(d->tbScrollInterval->text(), d->options.ScrollInterval);
-        d->options.SoundsOn = d->Check1[0]->isChecked();
-        d->options.Scroll = d->Check1[1]->isChecked();
-        d->options.StartMinimized = d->Check1[2]->isChecked();
-        d->options.DisplayTopMost = d->Check1[3]->isChecked();
+        d->options.SoundsOn = d->soundsOn->isChecked();
+        d->options.Scroll = d->scroll->isChecked();
+        d->options.StartMinimized = d->startMinimized->isChecked();
+        d->options.DisplayTopMost = d->displayTopMost->isChecked();
         // A failed write is told by the store itself; the dialog closes either way.
         modTavrik::SaveOptions(d->options);
         accept();

@@ -351,20 +351,20 @@ void frmSetiControl::apply(const UpdateResult &r)
         setTextColour(d->percent, *r.percentRed ? Red : Blue);
     if (r.downloadingVisible && d->downloadPanel->isVisibleTo(this) != *r.downloadingVisible)
         d->downloadPanel->setVisible(*r.downloadingVisible);
-    if (r.label3Text)
-        setLabelText(d->downloadCaption, *r.label3Text);
-    setTextColour(d->downloadCaption, r.fields.label3Red ? Red : Black);
-    d->bar->setValue(qRound(r.fields.barValue));
+    if (r.downloadCaption)
+        setLabelText(d->downloadCaption, *r.downloadCaption);
+    setTextColour(d->downloadCaption, r.fields.downloadNoticeRed ? Red : Black);
+    d->bar->setValue(qRound(r.fields.barPercent));
     if (r.percentText)
         setPercentText(*r.percentText);
-    if (r.timeText)
-        setLabelText(d->cpuTime, *r.timeText);
-    if (r.packageDownText)
-        setLabelText(d->downloaded, *r.packageDownText);
-    if (r.packageUpText)
-        setLabelText(d->uploaded, *r.packageUpText);
-    if (r.packageText)
-        setLabelText(d->unitNumber, *r.packageText);
+    if (r.cpuTimeText)
+        setLabelText(d->cpuTime, *r.cpuTimeText);
+    if (r.downloadedText)
+        setLabelText(d->downloaded, *r.downloadedText);
+    if (r.uploadedText)
+        setLabelText(d->uploaded, *r.uploadedText);
+    if (r.unitNumberText)
+        setLabelText(d->unitNumber, *r.unitNumberText);
     if (r.playAlarm)
         bksPublicModule::PlayWave(d->options.AlarmSound, d->options.SoundsOn, false, false);
 
