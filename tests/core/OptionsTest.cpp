@@ -66,12 +66,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("expected");
-        const std::tuple<QString, const char *, const char *> rows[] = { { Schema::MonitorInterval, "40000", "12" },
-            { Schema::MonitorInterval, "abc", "12" }, { Schema::MonitorInterval, "44.5", "44" },
-            { Schema::AlarmInterval, "-7", "-7" }, { Schema::ScrollInterval, "-32769", "9" },
-            { Schema::SoundsOn, "-1", "True" }, { Schema::Scroll, "2", "True" },
-            { Schema::StartMinimized, "0", "False" }, { Schema::StartMinimized, "FALSE", "False" },
-            { Schema::StartMinimized, "maybe", "True" }, { Schema::AlarmSound, " /x/a b.wav ", " /x/a b.wav " } };
+        const std::tuple<QString, const char *, const char *> rows[]
+            = { { Schema::MonitorInterval, "40000", "12" }, { Schema::MonitorInterval, "abc", "12" },
+                  { Schema::MonitorInterval, "44.5", "44" }, { Schema::AlarmInterval, "-7", "5" },
+                  { Schema::MonitorInterval, "30001", "30" }, { Schema::ScrollInterval, "-32769", "9" },
+                  { Schema::SoundsOn, "-1", "True" }, { Schema::Scroll, "2", "True" },
+                  { Schema::StartMinimized, "0", "False" }, { Schema::StartMinimized, "FALSE", "False" },
+                  { Schema::StartMinimized, "maybe", "True" }, { Schema::AlarmSound, " /x/a b.wav ", " /x/a b.wav " } };
         for (const auto &[key, stored, expected] : rows)
             QTest::addRow("%s=%s", qPrintable(key), stored) << key << QString(stored) << QString(expected);
     }

@@ -68,10 +68,14 @@ private Q_SLOTS:
             shown << (i < 4 ? box(dlg, Boxes[i])->text() : check(dlg, i - 4)->isChecked() ? "True" : "False");
         QCOMPARE(shown, Stored);
         QCOMPARE(m_options.ScrollInterval, qint16(9));
-        // A stored value longer than the typing limit is shown whole.
+        // A stored sound path longer than the typing limit is shown whole; an interval outside the
+        // dialog's range is shown as its default.
+        const QString longPath = QStringLiteral("/sounds/") + QString(90, u'x') + QStringLiteral(".wav");
+        SettingsStore::save(A, Schema::AlarmSound, longPath);
         SettingsStore::save(A, Schema::MonitorInterval, QStringLiteral("-32768"));
         frmOptions again(m_options);
-        QCOMPARE(box(again, Boxes[0])->text(), QStringLiteral("-32768"));
+        QCOMPARE(box(again, Boxes[3])->text(), longPath);
+        QCOMPARE(box(again, Boxes[0])->text(), QStringLiteral("30"));
     }
 
     // The conversion rules have their own table; these rows show each box is wired to its key.

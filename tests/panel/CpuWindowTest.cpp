@@ -154,12 +154,11 @@ private Q_SLOTS:
         QVERIFY(log().contains(QStringLiteral("Failed to download new work unit in time given.  Adjust alarm")));
     }
 
-    // Windows unloaded at shutdown leave numbered entries and their own sections; loading lowers
-    // the count again. A stored minimised window keeps its stored place.
+    // Windows unloaded at shutdown leave numbered entries and their own sections. A stored
+    // minimised window keeps its stored place.
     void handOverEntries()
     {
         const QString &app = Schema::AppSettings;
-        QVERIFY(SettingsStore::save(app, Schema::TotalCPUs, QStringLiteral("1")));
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::WindowState, QStringLiteral("1")));
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::Top, QStringLiteral("999")));
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::AllowUpdates, QStringLiteral("False")));
@@ -168,7 +167,6 @@ private Q_SLOTS:
             windows << window(QLatin1String(name), m_client->path());
             QVERIFY(windows.last()->Load(nullptr));
         }
-        QCOMPARE(SettingsStore::get(app, Schema::TotalCPUs, QString()), QStringLiteral("0"));
         QVERIFY(windows[0]->AllowUpdates() && windows[0]->PutOnDisplay() && !windows[1]->AllowUpdates());
         QCOMPARE(Framework::WindowStateCode(windows[1]), 1);
         QCOMPARE(Framework::GeometryTwips(windows[0]), QRect(105, 105, 4725, 1590));

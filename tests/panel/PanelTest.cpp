@@ -33,7 +33,7 @@ class PanelTest : public QObject
     Options m_options;
 
     // Lets the readings in flight reach their windows.
-    static void settle(mfrmTavrik &w) { QTRY_VERIFY(w.cycle().isIdle()); }
+    static void settle(mfrmTavrik &w) { QTRY_VERIFY(!w.isLoading() && w.cycle().isIdle()); }
 
     QString writeClient(
         const char *name, double prog = 0.5, double cpu = 10, int nwus = 1, int nresults = 1, double totalCpu = 10)

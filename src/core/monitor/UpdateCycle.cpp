@@ -66,10 +66,13 @@ struct UpdateCycle::Batch
         std::shared_ptr<Read> read; // null: unreachable from the start (its last read still hangs)
         bool timedOut = false;
         bool forgotten = false;
+        bool delivered = false;
         bool ready() const { return forgotten || timedOut || !read || read->done; }
     };
     QList<Item> items;
     qsizetype next = 0; // the first item not handed on yet
+    // A cycle hands its readings on in window order; a reading outside the cycle (start-up, one
+    // CPU) as soon as it is there, so a hung folder holds up no other CPU.
     bool isCycle = false;
     QTimer *deadline = nullptr;
 };
@@ -133,7 +136,7 @@ void UpdateCycle::readNow(const QList<Target> &targets)
         for (const auto &batch : m_batches)
             for (qsizetype i = batch->next; i < batch->items.size() && !pending; ++i) {
                 const Batch::Item &item = batch->items[i];
-                pending = !item.forgotten && item.target.key == t.key && item.target.path == t.path;
+                pending = !item.forgotten && !item.delivered && item.target.key == t.key && item.target.path == t.path;
             }
         if (!pending)
             wanted.append(t);
@@ -180,6 +183,7 @@ void UpdateCycle::startBatch(const QList<Target> &targets, bool isCycle)
     // The limit counts from the batch's start, for every CPU in it.
     batch->deadline = new QTimer(this);
     batch->deadline->setSingleShot(true);
+    batch->deadline->setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5 % late
     Batch *raw = batch.get();
     connect(batch->deadline, &QTimer::timeout, this, [this, raw] { onDeadline(raw); });
     batch->deadline->start(m_timeLimitMs);
@@ -248,18 +252,26 @@ void UpdateCycle::deliverOne()
     m_deliveryScheduled = false;
     for (size_t b = 0; b < m_batches.size() && !m_stopped;) {
         Batch *batch = m_batches[b].get();
-        while (batch->next < batch->items.size()) {
-            const Batch::Item item = batch->items[batch->next];
-            if (!item.ready())
-                break;
-            ++batch->next;
+        for (qsizetype i = batch->next; i < batch->items.size(); ++i) {
+            Batch::Item &item = batch->items[i];
+            if (item.delivered)
+                continue;
+            if (!item.ready()) {
+                if (batch->isCycle)
+                    break;
+                continue;
+            }
+            item.delivered = true;
+            while (batch->next < batch->items.size() && batch->items[batch->next].delivered)
+                ++batch->next;
             if (item.forgotten)
                 continue;
             const bool answered = item.read && item.read->done && !item.timedOut;
+            const Target target = item.target;
+            const ClientSnapshot files = answered ? item.read->files : ClientReader::Unreachable();
             // The next one after a return to the event loop, so no pass holds it up for long.
             scheduleDelivery();
-            Q_EMIT readingReady(
-                item.target.key, item.target.path, answered ? item.read->files : ClientReader::Unreachable());
+            Q_EMIT readingReady(target.key, target.path, files);
             return;
         }
         if (batch->next < batch->items.size()) {

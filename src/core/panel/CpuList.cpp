@@ -4,6 +4,8 @@
 #include "settings/SettingsStore.h"
 #include "shared/bksPublicModule.h"
 
+#include <QMap>
+
 using bksPublicModule::GetField;
 using bksPublicModule::IsBlank;
 
@@ -43,31 +45,87 @@ namespace {
 
 } // namespace
 
-void Build(const LoadCpu &loadCpu)
+StoredList Read()
 {
-    const qint16 n = SettingsStore::getInt16(Schema::AppSettings, Schema::TotalCPUs, QStringLiteral("0")).value_or(0);
-    if (n == 0) {
-        const QString list = cpusList();
+    StoredList out;
+    // The hand-over entries present, in their order, and how many of them follow on from "0".
+    QMap<int, QString> present;
+    QStringList numbered; // blank ones included: all of them go once the list is taken over
+    for (const QString &section : SettingsStore::sections()) {
+        bool number = false;
+        const int i = section.toInt(&number);
+        if (!number || i < 0 || i >= MaxCpus || section != QString::number(i))
+            continue;
+        numbered.append(section);
+        const QString name = SettingsStore::get(section, Schema::CPUName, QString());
+        if (!IsBlank(name))
+            present.insert(i, name);
+    }
+    const QStringList entries = present.values();
+    int unbroken = 0;
+    while (present.contains(unbroken))
+        ++unbroken;
+    const QString list = cpusList();
+    const std::optional<qint16> count
+        = SettingsStore::getInt16(Schema::AppSettings, Schema::TotalCPUs, QStringLiteral("0"));
+    const bool believed = count && *count >= 0 && *count <= unbroken;
+
+    if (believed && *count == 0) {
         if (IsBlank(list)) {
-            loadCpu(Schema::DefaultCPUName, Schema::DefaultCPUPath());
-            return;
+            out.cpus.append({ Schema::DefaultCPUName, Schema::DefaultCPUPath() });
+            return out;
         }
         for (const QString &name : names(list))
-            loadCpu(name, SettingsStore::get(name, Schema::CPUPath, QString()));
-        return;
+            out.cpus.append({ name, SettingsStore::get(name, Schema::CPUPath, QString()) });
+        return out;
     }
-    for (qint16 i = 0; i < n; ++i) {
-        const QString section = QString::number(i);
-        QString name = SettingsStore::get(section, Schema::CPUName, QString());
-        if (IsBlank(name))
-            name = Schema::DefaultCPUName;
+
+    QStringList loaded = believed ? entries.mid(0, *count) : entries;
+    if (!believed) {
+        for (const QString &name : names(list))
+            if (!loaded.contains(name))
+                loaded.append(name);
+    }
+    if (loaded.isEmpty()) {
+        out.cpus.append({ Schema::DefaultCPUName, Schema::DefaultCPUPath() });
+        return out;
+    }
+    for (const QString &name : std::as_const(loaded)) {
         QString path = SettingsStore::get(name, Schema::CPUPath, QString());
         if (IsBlank(path))
             path = Schema::DefaultCPUPath();
-        loadCpu(name, path);
-        setCpusList(AppendName(cpusList(), name));
-        SettingsStore::deleteSection(section);
+        out.cpus.append({ name, path });
     }
+    out.handOverSections = numbered;
+    out.takeOver = true;
+    return out;
+}
+
+void TakeOver(const StoredList &stored)
+{
+    if (!stored.takeOver)
+        return;
+    QStringList loaded;
+    for (const auto &cpu : stored.cpus)
+        loaded.append(cpu.first);
+    const SettingsStore::Batch batch;
+    setCpusList(join(loaded));
+    for (const QString &section : stored.handOverSections)
+        SettingsStore::deleteSection(section);
+    SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 0);
+}
+
+void Build(const LoadCpu &loadCpu)
+{
+    const StoredList stored = Read();
+    for (const auto &[name, path] : stored.cpus)
+        loadCpu(name, path);
+    TakeOver(stored);
+}
+
+void BeginHandOver()
+{
+    SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 0);
 }
 
 QString AppendName(const QString &list, const QString &name)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -10,9 +13,32 @@ namespace CpuList {
 
 using LoadCpu = std::function<void(const QString &name, const QString &path)>;
 
+// No list holds more CPUs than this; a stored count beyond it is not believed.
+constexpr int MaxCpus = 1000;
+
 // Start-up: opens every stored CPU through loadCpu, in order, from the hand-over list when there
-// is one, else from the "CPUs" list, else the built-in default CPU.
+// is one, else from the "CPUs" list, else the built-in default CPU. The stored list is read
+// whole first and is only then, in one write, moved from the hand-over entries to "CPUs", so a
+// start-up killed at any moment leaves a list the next start loads the same way.
+//
+// A "TotalCPUs" that is not a number, negative, beyond MaxCpus or beyond the entries actually
+// present is not believed: the list is then recovered from the entries present and "CPUs".
 void Build(const LoadCpu &loadCpu);
+
+// Build in two steps, for a caller that opens the windows a few at a time: what to open, then
+// (once all are open) the one write that takes the hand-over list over.
+struct StoredList
+{
+    QList<QPair<QString, QString>> cpus; // name, path
+    QStringList handOverSections; // to delete
+    bool takeOver = false; // the list came from the hand-over entries and moves to "CPUs"
+};
+StoredList Read();
+void TakeOver(const StoredList &list);
+
+// Exit: the hand-over list starts empty, before every CPU window adds its entry (all within the
+// caller's one batch of writes).
+void BeginHandOver();
 
 // The "CPUs" text: every name followed by ",".
 QString AppendName(const QString &list, const QString &name);

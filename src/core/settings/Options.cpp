@@ -33,11 +33,21 @@ void LoadOptions(Options &o)
     assignIf(o.ScrollInterval, S::getInt16(A, Schema::ScrollInterval, Schema::DefaultScrollInterval));
     assignIf(o.StartMinimized, S::getBool(A, Schema::StartMinimized, Schema::BoolFalse));
     assignIf(o.DisplayTopMost, S::getBool(A, Schema::DisplayTopMost, Schema::BoolTrue));
+    // The Options dialog keeps intervals within 0 to 30000; a value outside that came from a
+    // damaged or hand-edited file and would run a cycle every second or an alarm every update.
+    auto withinRange = [](qint16 &value, const QString &builtIn) {
+        if (value < 0 || value > 30000)
+            value = qint16(builtIn.toInt());
+    };
+    withinRange(o.MonitorInterval, Schema::DefaultMonitorInterval);
+    withinRange(o.AlarmInterval, Schema::DefaultAlarmInterval);
+    withinRange(o.ScrollInterval, Schema::DefaultScrollInterval);
 }
 
 bool SaveOptions(const Options &o)
 {
     using S = SettingsStore;
+    const S::Batch batch;
     bool ok = S::save(Schema::Author, Schema::WrittenBy, Schema::AuthorName);
     ok = S::save(Schema::Author, Schema::Company, Schema::CompanyName) && ok;
     ok = S::save(Schema::Author, Schema::HomeUrl, Schema::ProductHomeUrl) && ok;

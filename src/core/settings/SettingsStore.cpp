@@ -6,6 +6,7 @@
 #include <QSettings>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -49,18 +50,50 @@ void reportFailure(const QString &what)
         std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(what));
 }
 
-QSettings openStore()
+// The open batch's store, shared by every call until the outermost batch ends.
+struct OpenBatch
 {
-    return QSettings(Schema::Organisation, Schema::Application);
+    int depth = 0;
+    std::unique_ptr<QSettings> store;
+    QStringList changed; // what the batch wrote, for the failure report
+};
+
+OpenBatch &openBatch()
+{
+    static OpenBatch batch;
+    return batch;
 }
+
+// The batch's store while one is open, else a store of its own.
+class Store
+{
+public:
+    Store()
+    {
+        if (!openBatch().store)
+            m_own = std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+    }
+    QSettings *operator->() const { return m_own ? m_own.get() : openBatch().store.get(); }
+    QSettings &operator*() const { return *operator->(); }
+    bool batched() const { return !m_own; }
+
+private:
+    std::unique_ptr<QSettings> m_own;
+};
 
 QString fullKey(const QString &section, const QString &key)
 {
     return SettingsStore::encodeSection(section) + u'/' + escapeName(key);
 }
 
-bool syncChecked(QSettings &s, const QString &what)
+// Writes the file now, unless a batch will at its end.
+bool syncChecked(const Store &store, const QString &what)
 {
+    if (store.batched()) {
+        openBatch().changed.append(what);
+        return true;
+    }
+    QSettings &s = *store;
     s.sync();
     if (s.status() == QSettings::NoError)
         return true;
@@ -69,6 +102,29 @@ bool syncChecked(QSettings &s, const QString &what)
 }
 
 } // namespace
+
+SettingsStore::Batch::Batch()
+{
+    OpenBatch &b = openBatch();
+    if (b.depth++ == 0)
+        b.store = std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+}
+
+SettingsStore::Batch::~Batch()
+{
+    OpenBatch &b = openBatch();
+    if (--b.depth > 0)
+        return;
+    QSettings &s = *b.store;
+    s.sync();
+    if (s.status() != QSettings::NoError) {
+        b.changed.removeDuplicates();
+        reportFailure(
+            QStringLiteral("Settings could not be saved (%1) to %2.").arg(b.changed.join(u", "), s.fileName()));
+    }
+    b.store.reset();
+    b.changed.clear();
+}
 
 QString SettingsStore::encodeSection(const QString &section)
 {
@@ -106,7 +162,7 @@ QString SettingsStore::decodeSection(const QString &encoded)
 
 QString SettingsStore::get(const QString &section, const QString &key, const QString &defaultValue)
 {
-    const QVariant v = openStore().value(fullKey(section, key));
+    const QVariant v = Store()->value(fullKey(section, key));
     if (!v.isValid())
         return defaultValue;
     // A value edited by hand as a,b (without quotes) comes back from the INI file as a list.
@@ -117,27 +173,35 @@ QString SettingsStore::get(const QString &section, const QString &key, const QSt
 
 bool SettingsStore::save(const QString &section, const QString &key, const QString &value)
 {
-    QSettings s = openStore();
-    s.setValue(fullKey(section, key), value);
+    const Store s;
+    s->setValue(fullKey(section, key), value);
     return syncChecked(s, section + u'/' + key);
 }
 
 bool SettingsStore::sectionExists(const QString &section)
 {
-    QSettings s = openStore();
-    s.beginGroup(encodeSection(section));
-    return !s.childKeys().isEmpty() || !s.childGroups().isEmpty();
+    const Store s;
+    s->beginGroup(encodeSection(section));
+    const bool exists = !s->childKeys().isEmpty() || !s->childGroups().isEmpty();
+    s->endGroup();
+    return exists;
+}
+
+QStringList SettingsStore::sections()
+{
+    QStringList out;
+    const QStringList groups = Store()->childGroups();
+    for (const QString &group : groups)
+        out.append(decodeSection(group));
+    return out;
 }
 
 bool SettingsStore::deleteSection(const QString &section)
 {
-    QSettings s = openStore();
-    s.beginGroup(encodeSection(section));
-    const bool exists = !s.childKeys().isEmpty() || !s.childGroups().isEmpty();
-    s.endGroup();
-    if (!exists)
+    if (!sectionExists(section))
         return false;
-    s.remove(encodeSection(section));
+    const Store s;
+    s->remove(encodeSection(section));
     return syncChecked(s, section);
 }
 
@@ -183,6 +247,7 @@ QRect SettingsStore::getPlacement(const QString &section, const QRect &d)
 
 bool SettingsStore::savePlacement(const QString &section, const QRect &twips)
 {
+    const Batch batch;
     bool ok = saveTwips(section, Schema::Top, twips.top());
     ok = saveTwips(section, Schema::Left, twips.left()) && ok;
     ok = saveTwips(section, Schema::Width, twips.width()) && ok;

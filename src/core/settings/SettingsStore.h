@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -12,12 +13,27 @@
 class SettingsStore
 {
 public:
+    // One logical change: every save and delete made while a Batch lives (in any function it
+    // calls) stays in memory, and the outermost Batch writes the file once when it ends. The
+    // file is replaced through a temporary file, so a crash leaves it as it was before the change
+    // or as it is after it, never in between. Reads inside a batch see its pending writes.
+    class Batch
+    {
+    public:
+        Batch();
+        ~Batch();
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+    };
+
     static QString get(const QString &section, const QString &key, const QString &defaultValue);
-    // Writes through to disk; a failed write is reported (see setFailureReporter) and returns false.
+    // Writes through to disk (at the end of the batch inside one); a failed write is reported (see
+    // setFailureReporter) and returns false.
     static bool save(const QString &section, const QString &key, const QString &value);
     // False when the section does not exist (nothing is removed then) or the write failed.
     static bool deleteSection(const QString &section);
     static bool sectionExists(const QString &section);
+    static QStringList sections(); // every section's name
 
     // Typed reads: nullopt when the stored (or default) text does not convert.
     static std::optional<qint16> getInt16(const QString &section, const QString &key, const QString &defaultValue);

@@ -247,6 +247,7 @@ void frmMessages::load()
 void frmMessages::save() const
 {
     const int state = Framework::WindowStateCode(this);
+    const SettingsStore::Batch batch;
     SettingsStore::saveInt(Schema::Message, Schema::WindowState, state);
     if (state != 1)
         SettingsStore::savePlacement(Schema::Message, Framework::GeometryTwips(this));

@@ -247,8 +247,6 @@ bool frmSetiControl::Load(QMdiArea *area)
     Framework::RegisterWindow(this);
     applyNameAndPath();
 
-    if (const auto n = SettingsStore::getInt16(app, Schema::TotalCPUs, QStringLiteral("0")); n && *n > 0)
-        SettingsStore::saveInt(app, Schema::TotalCPUs, *n - 1);
     frmMessages::Append(QStringLiteral("Loaded successfully.") + nameAndPath(d->name, d->path));
 
     int state = 0;
@@ -311,6 +309,7 @@ void frmSetiControl::SaveSection() const
     if (bksPublicModule::IsBlank(d->name) || bksPublicModule::IsBlank(d->path))
         return;
     const int state = Framework::WindowStateCode(this);
+    const SettingsStore::Batch batch;
     SettingsStore::save(d->name, Schema::CPUPath, d->path);
     SettingsStore::saveInt(d->name, Schema::WindowState, state);
     SettingsStore::saveBool(d->name, Schema::AllowUpdates, d->allowUpdates);

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMdiArea>
@@ -300,15 +301,39 @@ void mfrmTavrik::Load()
         frmMessages::instance()->setLogVisible(true);
         findChild<QAction *>(QStringLiteral("mnuWindowMessage"))->setChecked(true);
     }
-    // Every window first, then one reading of them all in the background: the panel answers from
-    // its first frame, however slow the shares.
+    // The windows are made a few at a time, with the event loop running in between, and each
+    // slice is read in the background at once: the panel answers from its first frame, however
+    // many CPUs and however slow their shares.
+    m_toLoad = std::make_unique<CpuList::StoredList>(CpuList::Read());
+    loadSlice(false);
+}
+
+void mfrmTavrik::loadSlice(bool all)
+{
+    if (!m_toLoad)
+        return;
+    constexpr int SliceMs = 15;
+    QElapsedTimer slice;
+    slice.start();
     QList<frmSetiControl *> loaded;
-    CpuList::Build([this, &loaded](const QString &name, const QString &path) {
+    while (m_loaded < m_toLoad->cpus.size() && (all || slice.elapsed() < SliceMs)) {
+        const auto &[name, path] = m_toLoad->cpus.at(m_loaded++);
         if (frmSetiControl *cpu = LoadCPUs(name, path))
             loaded.append(cpu);
-    });
+    }
     readNow(loaded);
+    if (m_loaded < m_toLoad->cpus.size()) {
+        QTimer::singleShot(0, this, [this] { loadSlice(false); });
+        return;
+    }
+    CpuList::TakeOver(*m_toLoad);
+    m_toLoad.reset();
     m_timer->start();
+}
+
+bool mfrmTavrik::isLoading() const
+{
+    return m_toLoad != nullptr;
 }
 
 frmSetiControl *mfrmTavrik::LoadCPUs(const QString &name, const QString &path)
@@ -401,6 +426,7 @@ void mfrmTavrik::mnuCPURemove_Click()
         return;
     const QString name = cpu->CPUName();
     m_cycle->forget(cpu->key());
+    const SettingsStore::Batch batch;
     cpu->Unload();
     CpuList::ForgetUnloaded(name);
 }
@@ -431,15 +457,18 @@ void mfrmTavrik::EditActiveCPU()
     cpu->setPutOnDisplay(dialog.PutOnDisplay());
     cpu->setAllowUpdates(dialog.AllowUpdates());
     // The edit is stored at once; an old section is kept while another window still uses that name.
-    if (oldName != cpu->CPUName()) {
-        bool shared = false;
-        for (frmSetiControl *other : cpuWindows())
-            shared = shared || (other != cpu && other->CPUName() == oldName);
-        if (!shared)
-            SettingsStore::deleteSection(oldName);
-        CpuList::Renamed(oldName, cpu->CPUName());
+    {
+        const SettingsStore::Batch batch;
+        if (oldName != cpu->CPUName()) {
+            bool shared = false;
+            for (frmSetiControl *other : cpuWindows())
+                shared = shared || (other != cpu && other->CPUName() == oldName);
+            if (!shared)
+                SettingsStore::deleteSection(oldName);
+            CpuList::Renamed(oldName, cpu->CPUName());
+        }
+        cpu->SaveSection();
     }
-    cpu->SaveSection();
     onCpuActivated(cpu);
     // A reading still on its way belongs to the CPU as it was; the edited one is read at once.
     if (oldName != cpu->CPUName() || oldPath != cpu->CPUPath()) {
@@ -681,9 +710,15 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // A close while the windows are still being made makes the rest first, so that every stored
+    // CPU is handed over.
+    loadSlice(true);
     m_closing = true;
     m_timer->stop();
     m_cycle->stop();
+    // The whole hand-over is one write: a kill before it leaves the list of the running panel.
+    const SettingsStore::Batch batch;
+    CpuList::BeginHandOver();
     unloadAll();
     if (!isMinimized())
         SettingsStore::savePlacement(Schema::MainWindow, Framework::GeometryTwips(this));

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "display/frmDisplay.h"
+#include "panel/CpuList.h"
 
 #include <memory>
 
@@ -38,6 +39,8 @@ public:
     // Opens a CPU window; a blank name or path makes the window ask for the CPU. Null when the
     // window got no valid CPU.
     frmSetiControl *LoadCPUs(const QString &name, const QString &path);
+    // The stored CPUs' windows are still being made.
+    bool isLoading() const;
 
     // The active CPU window, or null when the active child is not a CPU window.
     frmSetiControl *activeCpu() const;
@@ -85,6 +88,7 @@ private:
     void onCycleStarted();
     void onCycleFinished();
     void readNow(const QList<frmSetiControl *> &cpus);
+    void loadSlice(bool all);
     void setCpuCommandsEnabled(bool enabled);
     void preparePopup();
     void fillWindowMenu();
@@ -107,6 +111,8 @@ private:
     QMenu *m_mnuPop = nullptr;
     QMenu *m_mnuWindow = nullptr;
     QList<QAction *> m_windowListActions;
+    std::unique_ptr<CpuList::StoredList> m_toLoad; // while the windows are being made
+    qsizetype m_loaded = 0; // of m_toLoad's CPUs
     bool m_closeAfterCycle = false; // a close from the system came during a cycle
     bool m_closing = false;
 };
