@@ -1,9 +1,9 @@
 // One reading and interpretation pass over 100 simulated client directories, against a baseline
-// that only reads the same files raw (QFile::readAll). Goal: the pass costs at most 1.5 times the
+// that only reads the same files raw (QFile::readAll). Goal: the pass costs at most 1.3 times the
 // raw reading.
 
+#include "SimulatedClient.h"
 #include "monitor/ClientReader.h"
-#include "monitor/SimulatedClient.h"
 #include "monitor/StatsInterpreter.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,8 @@ namespace {
 constexpr int Directories = 100;
 constexpr int Rounds = 300;
 
-struct Cpu {
+struct Cpu
+{
     QString dir; // with separator
     QString stateFile; // the names as they are on disk, for the raw baseline
     QString userFile;
@@ -31,7 +32,7 @@ struct Cpu {
 
 QString onDisk(const QString &dir, const QString &name)
 {
-    const QStringList found = QDir(dir).entryList({name}, QDir::Files); // name filters ignore case
+    const QStringList found = QDir(dir).entryList({ name }, QDir::Files); // name filters ignore case
     return dir + (found.isEmpty() ? name : found.first());
 }
 
@@ -40,7 +41,7 @@ qint64 rawPass(const std::vector<Cpu> &cpus, qint64 *bytes)
     QElapsedTimer t;
     t.start();
     for (const Cpu &c : cpus) {
-        for (const QString &path : {c.stateFile, c.userFile}) {
+        for (const QString &path : { c.stateFile, c.userFile }) {
             QFile f(path);
             if (f.open(QIODevice::ReadOnly))
                 *bytes += f.readAll().size();
@@ -113,8 +114,8 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "%s\n", qPrintable(sim.error()));
             return 1;
         }
-        cpus.push_back({dir + u'/', onDisk(dir + u'/', ClientReader::StateFile),
-                        onDisk(dir + u'/', ClientReader::UserFile), {}});
+        cpus.push_back({ dir + u'/', onDisk(dir + u'/', ClientReader::StateFile),
+            onDisk(dir + u'/', ClientReader::UserFile), {} });
     }
 
     qint64 bytes = 0;
@@ -134,13 +135,13 @@ int main(int argc, char *argv[])
     const double ratio = monitorUs / rawUs;
     std::printf("directories: %d, rounds: %d\n", Directories, Rounds);
     std::printf("raw read of State.txt + User_Info.txt: %8.1f us per pass, fastest (median %8.1f)\n", rawUs,
-                median(raw) / 1000.0);
+        median(raw) / 1000.0);
     std::printf("read + interpret, wtemp.txt included:  %8.1f us per pass, fastest (median %8.1f)\n", monitorUs,
-                median(monitor) / 1000.0);
+        median(monitor) / 1000.0);
     std::printf("  of which the reader alone:           %8.1f us per pass, fastest (median %8.1f)\n",
-                *std::min_element(readOnly.begin(), readOnly.end()) / 1000.0, median(readOnly) / 1000.0);
-    std::printf("ratio of the fastest passes: %.2f (goal <= 1.50) %s; ratio of the medians: %.2f\n", ratio,
-                ratio <= 1.5 ? "met" : "NOT MET", double(median(monitor)) / double(median(raw)));
+        *std::min_element(readOnly.begin(), readOnly.end()) / 1000.0, median(readOnly) / 1000.0);
+    std::printf("ratio of the fastest passes: %.2f (goal <= 1.30) %s; ratio of the medians: %.2f\n", ratio,
+        ratio <= 1.3 ? "met" : "NOT MET", double(median(monitor)) / double(median(raw)));
     std::printf("updates ending in a failure per pass: %d of %d (clients between units)\n", failures, Directories);
     return 0;
 }
