@@ -149,7 +149,7 @@ public:
         connect(&m_ticker, &QTimer::timeout, this, [this] {
             const qint64 gap = m_sinceTick.restart();
             m_longestGap = qMax(m_longestGap, gap);
-            // The first gap holds Load() itself, which never returns to the event loop.
+            // The first gap holds the first slice of Load(), before it returns to the event loop.
             m_longestAfterLoad = m_ticks++ > 0 ? qMax(m_longestAfterLoad, gap) : 0;
         });
     }
@@ -163,13 +163,41 @@ public:
         m_clock.start();
         m_panel->Load();
         m_loadNs = m_clock.nsecsElapsed();
+        // The windows are made a few at a time with the event loop running; go on once all are there.
+        if (m_panel->isLoading()) {
+            QTimer::singleShot(1, this, [this] { afterLoad(); });
+            return;
+        }
+        afterLoad();
+    }
+
+private:
+    void registerWindows()
+    {
         for (frmSetiControl *cpu : m_panel->cpuWindows()) {
             const bool hung = cpu->CPUPath().contains(QLatin1String("/hung"));
-            m_windows.insert(cpu->key(), Window { cpu, hung });
+            if (!m_windows.contains(cpu->key()))
+                m_windows.insert(cpu->key(), Window { cpu, hung });
         }
+    }
+
+    void afterLoad()
+    {
+        if (m_panel->isLoading()) {
+            QTimer::singleShot(1, this, [this] { afterLoad(); });
+            return;
+        }
+        m_loadNs = m_clock.nsecsElapsed();
+        registerWindows();
         if (m_windows.size() != m_cpus)
             return fail(QStringLiteral("%1 CPU windows loaded of %2").arg(m_windows.size()).arg(m_cpus));
         m_waitingStartup = true;
+        if (m_mode == QLatin1String("startup") && healthyShown() >= m_cpus - m_hung) {
+            m_startupNs = m_clock.nsecsElapsed();
+            m_waitingStartup = false;
+            QTimer::singleShot(0, this, [this] { reportStartup(); });
+            return;
+        }
         if (m_mode == QLatin1String("exit")) {
             // Exit comes once every healthy CPU shows its reading, or 1 s after the start if sooner.
             const qint64 left = 1000 - m_clock.elapsed();
@@ -180,7 +208,6 @@ public:
         }
     }
 
-private:
     struct Window
     {
         frmSetiControl *cpu = nullptr;
@@ -193,6 +220,10 @@ private:
     void onReading(quint64 key, const ClientSnapshot &files)
     {
         auto it = m_windows.find(key);
+        if (it == m_windows.end()) {
+            registerWindows(); // a window made since the last look
+            it = m_windows.find(key);
+        }
         if (it == m_windows.end())
             return;
         ++it->readings;
@@ -358,7 +389,7 @@ private:
     void reportStartup()
     {
         print(QStringLiteral("start-up, %1 CPUs with %2 hung, until every healthy CPU shows its reading: %3 ms "
-                             "(goal <= 1000 ms) %4  [Load() itself %5 ms]")
+                             "(goal <= 1000 ms) %4  [Load() until every window made %5 ms]")
                   .arg(m_cpus)
                   .arg(m_hung)
                   .arg(ms(m_startupNs))
@@ -407,7 +438,7 @@ private:
     void reportStall()
     {
         print(QStringLiteral("longest event-loop stall over start-up and a cycle, %1 local CPUs: %2 ms "
-                             "(goal <= 50 ms) %3  [Load() itself %4 ms; longest after it %5 ms]")
+                             "(goal <= 50 ms) %3  [Load() until every window made %4 ms; longest after it %5 ms]")
                   .arg(m_cpus)
                   .arg(m_longestGap)
                   .arg(verdict(m_longestGap <= 50))

@@ -21,7 +21,19 @@ std::vector<std::pair<const char *, TestRegistry::Factory>> &classes()
     return c;
 }
 
+std::vector<std::pair<const char *, TestRegistry::Child>> &children()
+{
+    static std::vector<std::pair<const char *, TestRegistry::Child>> c;
+    return c;
+}
+
 } // namespace
+
+bool TestRegistry::AddChild(const char *name, Child child)
+{
+    children().emplace_back(name, child);
+    return true;
+}
 
 bool TestRegistry::Add(const char *name, Factory factory)
 {
@@ -35,6 +47,13 @@ int main(int argc, char *argv[])
     Application app(argc, argv);
     Application::setOrganizationName(QStringLiteral("Brakmere"));
     Application::setApplicationName(QStringLiteral("Tavrik"));
+    const QStringList args = Application::arguments();
+    if (args.size() > 2 && args.at(1) == QLatin1String("--child")) {
+        for (const auto &[name, child] : children())
+            if (args.at(2) == QLatin1String(name))
+                return child(args.mid(3));
+        return 127;
+    }
     int failed = 0;
     for (const auto &[name, factory] : classes()) {
         std::unique_ptr<QObject> test(factory());

@@ -29,6 +29,9 @@ class QObject;
 namespace TestRegistry {
 using Factory = QObject *(*)();
 bool Add(const char *name, Factory factory);
+// A scenario a test runs in a child process of its own: "<test program> --child <name> args...".
+using Child = int (*)(const QStringList &args);
+bool AddChild(const char *name, Child child);
 } // namespace TestRegistry
 
 #define TAVRIK_TEST(Class)                                                                                             \

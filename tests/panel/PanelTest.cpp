@@ -5,6 +5,7 @@
 #include "monitor/UpdateCycle.h"
 #include "monitor/frmSetiControl.h"
 #include "monitor/modDateTime.h"
+#include "panel/CpuList.h"
 #include "panel/mfrmTavrik.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
@@ -13,17 +14,57 @@
 #include "shared/Framework.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <memory>
 
 // The panel end to end: real CPU windows over client directories in a temporary folder.
+namespace {
+
+const QStringList SweepCpus { "Den/Attic", "Laptop", "Box 7", "Loft", "Garage" };
+
+// The child of the kill sweep: start-up and exit of the panel against the store in args[0],
+// killed before its args[1]-th write of the settings file.
+int startAndExit(const QStringList &args)
+{
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, args.value(0));
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, args.value(0));
+    const int killAt = args.value(1).toInt();
+    int writes = 0;
+    SettingsStore::setBeforeWrite([&] {
+        if (++writes == killAt)
+            ::raise(SIGKILL);
+    });
+    Options options;
+    modTavrik::LoadOptions(options);
+    mfrmTavrik w(options);
+    w.Load();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &w, [&w] {
+        if (!w.isLoading() && w.cycle().isIdle())
+            w.closeFromSystem();
+    });
+    poll.start(10);
+    QObject::connect(&w, &QObject::destroyed, qApp, &QCoreApplication::quit);
+    w.setAttribute(Qt::WA_DeleteOnClose, false);
+    QObject::connect(qApp, &QApplication::lastWindowClosed, qApp, &QCoreApplication::quit);
+    w.show();
+    return QCoreApplication::exec();
+}
+const bool startAndExitRegistered = TestRegistry::AddChild("startAndExit", startAndExit);
+
+} // namespace
+
 class PanelTest : public QObject
 {
     Q_OBJECT
@@ -220,6 +261,37 @@ private Q_SLOTS:
         QVERIFY(expected.open(QIODevice::ReadOnly));
         QCOMPARE(log, QString::fromUtf8(expected.readAll()));
         QVERIFY(w.close());
+    }
+
+    // Killed at any write of the settings file, start-up and exit leave the CPU list whole: the
+    // next start finds exactly the stored CPUs, in order.
+    void killAtEveryWrite()
+    {
+        int k = 1;
+        for (;; ++k) {
+            QTemporaryDir store;
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+            QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, store.path());
+            QStringList paths;
+            for (const QString &name : SweepCpus)
+                paths << writeClient(qPrintable(name.left(3)));
+            storeHandOver(SweepCpus, paths);
+            QProcess child;
+            child.start(QCoreApplication::applicationFilePath(),
+                { "--child", "startAndExit", store.path(), QString::number(k) });
+            QVERIFY(child.waitForFinished(30000));
+            QStringList loaded;
+            for (const auto &cpu : CpuList::Read().cpus)
+                loaded << cpu.first;
+            QVERIFY2(loaded == SweepCpus,
+                qPrintable(QStringLiteral("killed at write %1: %2").arg(k).arg(loaded.join(u','))));
+            if (child.exitStatus() == QProcess::NormalExit) {
+                QCOMPARE(child.exitCode(), 0);
+                break;
+            }
+            QVERIFY(k < 20);
+        }
+        QVERIFY2(k > 2, "start-up and exit write the file at least once each");
     }
 
     void closeDuringCycle()

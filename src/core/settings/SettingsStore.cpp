@@ -42,6 +42,20 @@ std::function<void(const QString &)> &reporter()
     return r;
 }
 
+std::function<void()> &beforeWrite()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+// Writes the file, through a temporary file that replaces it.
+void write(QSettings &s)
+{
+    if (beforeWrite())
+        beforeWrite()();
+    s.sync();
+}
+
 void reportFailure(const QString &what)
 {
     if (reporter())
@@ -94,7 +108,7 @@ bool syncChecked(const Store &store, const QString &what)
         return true;
     }
     QSettings &s = *store;
-    s.sync();
+    write(s);
     if (s.status() == QSettings::NoError)
         return true;
     reportFailure(QStringLiteral("Settings could not be saved (%1) to %2.").arg(what, s.fileName()));
@@ -116,7 +130,7 @@ SettingsStore::Batch::~Batch()
     if (--b.depth > 0)
         return;
     QSettings &s = *b.store;
-    s.sync();
+    write(s);
     if (s.status() != QSettings::NoError) {
         b.changed.removeDuplicates();
         reportFailure(
@@ -252,6 +266,11 @@ bool SettingsStore::savePlacement(const QString &section, const QRect &twips)
     ok = saveTwips(section, Schema::Left, twips.left()) && ok;
     ok = saveTwips(section, Schema::Width, twips.width()) && ok;
     return saveTwips(section, Schema::Height, twips.height()) && ok;
+}
+
+void SettingsStore::setBeforeWrite(std::function<void()> hook)
+{
+    beforeWrite() = std::move(hook);
 }
 
 void SettingsStore::setFailureReporter(std::function<void(const QString &)> r)

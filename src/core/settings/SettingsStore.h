@@ -49,6 +49,9 @@ public:
     static QRect getPlacement(const QString &section, const QRect &defaultTwips);
     static bool savePlacement(const QString &section, const QRect &twips);
 
+    // Called before every write of the file; tests use it to stop the program at a chosen write.
+    static void setBeforeWrite(std::function<void()> hook);
+
     // Where failed writes are told. Until the message log exists they go to stderr.
     static void setFailureReporter(std::function<void(const QString &)> reporter);
 

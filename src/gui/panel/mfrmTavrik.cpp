@@ -312,7 +312,7 @@ void mfrmTavrik::loadSlice(bool all)
 {
     if (!m_toLoad)
         return;
-    constexpr int SliceMs = 15;
+    constexpr int SliceMs = 8;
     QElapsedTimer slice;
     slice.start();
     QList<frmSetiControl *> loaded;
