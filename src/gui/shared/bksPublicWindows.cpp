@@ -42,6 +42,9 @@ namespace {
         effect->play();
         if (!wait || loop)
             return;
+        // The one local loop outside a modal dialog: a caller that asked to wait for its sound
+        // (the about box's closing sound) waits here, bounded, with user input held back. No
+        // update-cycle path ever waits for a sound.
         QEventLoop waitLoop;
         QTimer cap;
         cap.setSingleShot(true);
