@@ -148,6 +148,7 @@ private Q_SLOTS:
         {
             mfrmTavrik w(m_options);
             w.Load();
+            settle(w);
             QCOMPARE(w.windowTitle(), QStringLiteral("Tavrik Panel V.1.0.0"));
             QCOMPARE(names(w.cpuWindows()), cpuNames);
             QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
@@ -185,6 +186,7 @@ private Q_SLOTS:
 
         mfrmTavrik again(m_options);
         again.Load();
+        settle(again);
         QCOMPARE(names(again.cpuWindows()), cpuNames);
         QVERIFY(!again.cpuWindows().at(0)->AllowUpdates());
         QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den/Attic,Laptop,Box, 7,"));
@@ -198,6 +200,7 @@ private Q_SLOTS:
         SettingsStore::save(QStringLiteral("Den"), Schema::CPUPath, path);
         mfrmTavrik w(m_options);
         w.Load();
+        settle(w);
         QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Den") });
 
         const QString newPath = writeClient("n", 0.1);
@@ -300,6 +303,7 @@ private Q_SLOTS:
         storeHandOver({ QStringLiteral("Den") }, { path });
         mfrmTavrik w(m_options);
         w.Load();
+        settle(w);
         w.show();
         settle(w);
         w.mnuRefresh_Click();
@@ -321,6 +325,7 @@ private Q_SLOTS:
         storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
         mfrmTavrik w(m_options);
         w.Load();
+        settle(w);
         w.show();
         auto *logFrame = qobject_cast<QMdiSubWindow *>(frmMessages::instance()->parentWidget());
         QVERIFY(logFrame);
@@ -348,6 +353,7 @@ private Q_SLOTS:
         storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
         mfrmTavrik w(m_options);
         w.Load();
+        settle(w);
         w.show();
         w.setWindowState(Qt::WindowMinimized);
         QCOMPARE(bool(w.display()), scroll);

@@ -305,10 +305,10 @@ void mfrmTavrik::Load()
     // slice is read in the background at once: the panel answers from its first frame, however
     // many CPUs and however slow their shares.
     m_toLoad = std::make_unique<CpuList::StoredList>(CpuList::Read());
-    loadSlice(false);
+    QTimer::singleShot(0, this, &mfrmTavrik::loadSlice);
 }
 
-void mfrmTavrik::loadSlice(bool all)
+void mfrmTavrik::loadSlice()
 {
     if (!m_toLoad)
         return;
@@ -316,16 +316,27 @@ void mfrmTavrik::loadSlice(bool all)
     QElapsedTimer slice;
     slice.start();
     QList<frmSetiControl *> loaded;
-    while (m_loaded < m_toLoad->cpus.size() && (all || slice.elapsed() < SliceMs)) {
+    while (m_loaded < m_toLoad->cpus.size() && slice.elapsed() < SliceMs) {
         const auto &[name, path] = m_toLoad->cpus.at(m_loaded++);
         if (frmSetiControl *cpu = LoadCPUs(name, path))
             loaded.append(cpu);
     }
     readNow(loaded);
-    if (m_loaded < m_toLoad->cpus.size()) {
-        QTimer::singleShot(0, this, [this] { loadSlice(false); });
+    // The list is taken over in a turn of its own: that write waits for the disk.
+    QTimer::singleShot(0, this, m_loaded < m_toLoad->cpus.size() ? &mfrmTavrik::loadSlice : &mfrmTavrik::finishLoading);
+}
+
+void mfrmTavrik::finishLoading()
+{
+    if (!m_toLoad)
         return;
+    QList<frmSetiControl *> loaded;
+    while (m_loaded < m_toLoad->cpus.size()) {
+        const auto &[name, path] = m_toLoad->cpus.at(m_loaded++);
+        if (frmSetiControl *cpu = LoadCPUs(name, path))
+            loaded.append(cpu);
     }
+    readNow(loaded);
     CpuList::TakeOver(*m_toLoad);
     m_toLoad.reset();
     m_timer->start();
@@ -712,7 +723,7 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
     }
     // A close while the windows are still being made makes the rest first, so that every stored
     // CPU is handed over.
-    loadSlice(true);
+    finishLoading();
     m_closing = true;
     m_timer->stop();
     m_cycle->stop();

@@ -88,7 +88,8 @@ private:
     void onCycleStarted();
     void onCycleFinished();
     void readNow(const QList<frmSetiControl *> &cpus);
-    void loadSlice(bool all);
+    void loadSlice();
+    void finishLoading();
     void setCpuCommandsEnabled(bool enabled);
     void preparePopup();
     void fillWindowMenu();
