@@ -282,7 +282,10 @@ private Q_SLOTS:
             QProcess child;
             child.start(QCoreApplication::applicationFilePath(),
                 { "--child", "startAndExit", store.path(), QString::number(k) });
-            QVERIFY(child.waitForFinished(30000));
+            if (!child.waitForFinished(30000)) {
+                child.kill();
+                QFAIL("the child did not end");
+            }
             QStringList loaded;
             for (const auto &cpu : CpuList::Read().cpus)
                 loaded << cpu.first;

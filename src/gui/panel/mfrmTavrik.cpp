@@ -359,6 +359,7 @@ frmSetiControl *mfrmTavrik::LoadCPUs(const QString &name, const QString &path)
     });
     connect(cpu, &frmSetiControl::popupMenuRequested, this, [this](const QPoint &pos) { m_mnuPop->popup(pos); });
     connect(cpu, &frmSetiControl::editRequested, this, &mfrmTavrik::EditActiveCPU);
+    m_cpusByKey.insert(cpu->key(), cpu);
     return cpu->Load(m_mdi) ? cpu : nullptr;
 }
 
@@ -372,14 +373,12 @@ void mfrmTavrik::readNow(const QList<frmSetiControl *> &cpus)
 
 void mfrmTavrik::onReading(quint64 key, const QString &path, const ClientSnapshot &files)
 {
-    for (frmSetiControl *cpu : cpuWindows()) {
-        if (cpu->key() != key)
-            continue;
-        // A reading of a folder the CPU no longer has is no news about it.
-        if (cpu->CPUPath() == path)
-            cpu->UpdateDisplay(files);
-        return;
-    }
+    const QPointer<frmSetiControl> cpu = m_cpusByKey.value(key);
+    if (!cpu)
+        m_cpusByKey.remove(key); // removed since it was asked for
+    // A reading of a folder the CPU no longer has is no news about it.
+    if (cpu && !cpu->isUnloaded() && cpu->CPUPath() == path)
+        cpu->UpdateDisplay(files);
 }
 
 void mfrmTavrik::onCycleStarted()

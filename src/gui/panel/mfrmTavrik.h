@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QHash>
 #include <QPointer>
 
 #include "display/frmDisplay.h"
@@ -101,6 +102,7 @@ private:
 
     Options &m_options;
     QMdiArea *m_mdi = nullptr;
+    QHash<quint64, QPointer<frmSetiControl>> m_cpusByKey; // where the cycle's readings go
     std::unique_ptr<StatusTotals> m_totals;
     UpdateCycle *m_cycle = nullptr;
     QTimer *m_timer = nullptr;
