@@ -251,6 +251,8 @@ void frmCPUInfo::showModal()
             reject();
         return;
     }
+    // Modal by design: the caller reads the edited CPU back when it returns. Readings that arrive
+    // meanwhile are applied as usual; the cycle never waits on the dialog.
     exec();
 }
 

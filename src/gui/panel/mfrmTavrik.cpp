@@ -149,7 +149,7 @@ void mfrmTavrik::createMenus()
     addItem(file, "mnuFileOptions", QStringLiteral("&Options..."), K(Qt::CTRL | Qt::Key_O), nullptr);
     connect(findChild<QAction *>(QStringLiteral("mnuFileOptions")), &QAction::triggered, this, [this] {
         frmOptions options(m_options, this);
-        options.exec();
+        options.exec(); // modal, as every dialog of the panel; the cycle goes on meanwhile
     });
     addItem(file, "mnuFileExit", QStringLiteral("E&xit"), K(Qt::CTRL | Qt::Key_X), nullptr);
     connect(findChild<QAction *>(QStringLiteral("mnuFileExit")), &QAction::triggered, this, &QWidget::close);
@@ -214,7 +214,7 @@ void mfrmTavrik::createMenus()
     connect(findChild<QAction *>(QStringLiteral("mnuAbout")), &QAction::triggered, this, [this] {
         frmAbout about(this);
         about.setEnableTimer(true);
-        about.exec();
+        about.exec(); // modal, closed by its button or its own timer
     });
 
     m_mnuPop = new QMenu(QStringLiteral("mnuPop"), this);
