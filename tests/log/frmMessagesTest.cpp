@@ -75,6 +75,11 @@ private Q_SLOTS:
         frmMessages::Append(QStringLiteral("x"));
         QCOMPARE(log()->Message(), text + lines({ "x" }));
         QVERIFY(box->textCursor().atEnd());
+
+        // The same entries appended as one batch (a CPU's lines) leave the same text.
+        frmMessages::unloadInstance();
+        frmMessages::Append(appended + QStringList { QStringLiteral("x") });
+        QCOMPARE(log()->Message(), text + lines({ "x" }));
     }
 
     void createdShownAndHidden_data()
