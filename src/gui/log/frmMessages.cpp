@@ -459,7 +459,6 @@ bool frmMessages::findText(const QString &text, bool backwards)
         m_lblFindStatus->setText(QStringLiteral("Not found"));
         return false;
     }
-    m_lblFindStatus->clear();
     view->setTextCursor(found);
     view->ensureCursorVisible();
     return true;
