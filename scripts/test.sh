@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh xvfb xauth
+bash scripts/deps.sh xvfb xauth lintian appstream desktop-file-utils
 prefix=${TAVRIK_BUILD_PREFIX:-build}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -22,6 +22,9 @@ ctest --test-dir "$prefix-test" -j"$jobs" --timeout 300
 
 phase "Start the panel once headless"
 bash scripts/smoke.sh "$prefix-test/bin/tavrik"
+
+phase "Package: the desktop entry, the metainfo and the .deb under lintian"
+bash scripts/package-check.sh "$prefix-release"
 
 phase "Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B "$prefix-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON "${launcher[@]}" >/dev/null

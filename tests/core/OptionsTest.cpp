@@ -4,6 +4,7 @@
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
@@ -47,6 +48,33 @@ class OptionsTest : public QObject
 private Q_SLOTS:
     void init() { m_settings = std::make_unique<IsolatedSettings>(); }
     void cleanup() { m_settings.reset(); }
+
+    // A stored alarm that is gone falls back to the installed one only when it was the default
+    // sound or lay in a build folder.
+    void alarmFallback_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("installedExists");
+        QTest::addColumn<bool>("fallsBack");
+        QTest::newRow("build's default gone") << "gone/bin/log.wav" << true << true;
+        QTest::newRow("no installed sound") << "gone/bin/log.wav" << false << false;
+        QTest::newRow("own sound gone") << "gone/bin/beep.wav" << true << false;
+        QTest::newRow("own sound in a build tree") << "build/bin/beep.wav" << true << true;
+        QTest::newRow("still there") << "build/bin/log.wav" << true << false;
+        QTest::newRow("empty") << "" << true << false;
+    }
+    void alarmFallback()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, installedExists);
+        QFETCH(bool, fallsBack);
+        const QDir dir(m_settings->dir());
+        QVERIFY(WriteTextFile(dir.filePath("build/CMakeCache.txt"), "")
+            && WriteTextFile(dir.filePath("build/bin/log.wav"), "RIFF"));
+        const QString installed = dir.filePath(installedExists ? "build/bin/log.wav" : "share/log.wav");
+        const QString path = stored.isEmpty() ? stored : dir.filePath(stored);
+        QCOMPARE(AlarmSoundOrInstalled(path, installed), fallsBack ? installed : path);
+    }
 
     void freshStoreGivesDefaults()
     {

@@ -126,6 +126,12 @@ private Q_SLOTS:
             QVERIFY2(menu->isVisible(), qPrintable(w->objectName()));
             menu->close();
         }
+        for (const auto &[key, mods] : { std::pair { Qt::Key_Menu, Qt::NoModifier }, { Qt::Key_F10, Qt::ShiftModifier },
+                 { Qt::Key_F10, Qt::NoModifier } }) {
+            QTest::keyClick(d, key, mods);
+            QCOMPARE(menu->isVisible(), mods == Qt::ShiftModifier || key == Qt::Key_Menu);
+            menu->close();
+        }
         Prompt::SetNextText(QStringLiteral("7.5"));
         item(d, "mnuPopRefreshInterval")->trigger();
         QCOMPARE(m_options.ScrollInterval, qint16(8));

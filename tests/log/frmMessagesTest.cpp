@@ -1,15 +1,20 @@
 #include "log/frmMessages.h"
 #include "common/TestSupport.h"
+#include "log/SessionLog.h"
 #include "settings/Conv.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Framework.h"
+#include "shared/Prompt.h"
 
+#include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -166,6 +171,66 @@ private Q_SLOTS:
         frmMessages::unloadInstance();
         QVERIFY(!SettingsStore::save(Schema::AppSettings, Schema::CPUs, QString()));
         QVERIFY(!frmMessages::exists());
+    }
+
+    // The session's whole log survives the text box's cut; errors only shows the failures of the
+    // whole session; the find bar opens on its key, finds round the end and highlights.
+    void keptSearchedAndFiltered()
+    {
+        QTemporaryDir dir;
+        SessionLog session(dir.path());
+        frmMessages::setSessionLog(&session);
+        useArea();
+        frmMessages::Append(QStringLiteral("Path not found - Possible reasons include: computer may be"));
+        for (int i = 0; i < 600; ++i)
+            frmMessages::Append(
+                { QStringLiteral("Starting Update of Den %1").arg(i), QStringLiteral("Alarm time is 5") });
+        frmMessages::Append(QStringLiteral("Failed to download new work unit in time given."));
+        QVERIFY(!log()->Message().contains("Path not found"));
+
+        auto *box = log()->findChild<QPlainTextEdit *>(QStringLiteral("tbMessage"));
+        auto *errors = log()->findChild<QPlainTextEdit *>(QStringLiteral("tbErrors"));
+        log()->findChild<QAction *>(QStringLiteral("mnuLogErrorsOnly"))->trigger();
+        QVERIFY(errors->isVisibleTo(log()) && !box->isVisibleTo(log()));
+        const QStringList shown = errors->toPlainText().split(u'\n');
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown.at(0).endsWith(" Path not found - Possible reasons include: computer may be"));
+        QVERIFY(shown.at(1).endsWith(" Failed to download new work unit in time given."));
+        frmMessages::Append(QStringLiteral("Downloading not started."));
+        frmMessages::Append(QStringLiteral("Starting Update of Den"));
+        QCOMPARE(errors->toPlainText().count(u'\n'), 2);
+        log()->setErrorsOnly(false);
+        QVERIFY(box->isVisibleTo(log()) && !errors->isVisibleTo(log()));
+
+        m_area->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_area.get()));
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_F, Qt::ControlModifier);
+        auto *find = log()->findChild<QLineEdit *>(QStringLiteral("tbFind"));
+        QVERIFY(find->isVisibleTo(log()) && find->hasFocus());
+        QVERIFY(box->geometry().bottom() < find->mapTo(log(), QPoint(0, 0)).y());
+        QTest::keyClicks(find, QStringLiteral("den 59"));
+        QCOMPARE(box->textCursor().selectedText(), QStringLiteral("Den 59"));
+        const int first = box->textCursor().selectionStart();
+        QCOMPARE(box->extraSelections().size(), 10); // Den 590 … Den 599 are still in the box
+        QTest::keyClick(find, Qt::Key_Return);
+        QVERIFY(box->textCursor().selectionStart() > first);
+        QTest::keyClick(find, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(box->textCursor().selectionStart(), first);
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisibleTo(log()) && box->extraSelections().isEmpty());
+        QVERIFY(!log()->findText(QStringLiteral("no such text")));
+
+        const QString saved = dir.filePath(QStringLiteral("saved.log"));
+        Prompt::SetNextText(saved);
+        log()->findChild<QAction *>(QStringLiteral("mnuLogSaveAs"))->trigger();
+        QTRY_VERIFY(log()->Message().contains("The session's log was saved to"));
+        QFile file(saved);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QCOMPARE(text.count("Starting Update of Den "), 600);
+        QVERIFY(text.contains(" Path not found - Possible") && text.endsWith(" Starting Update of Den\n"));
+        frmMessages::setSessionLog(nullptr);
     }
 };
 

@@ -265,6 +265,11 @@ private Q_SLOTS:
         QCOMPARE(popup.first().first().toPoint(), t->mapToGlobal(at));
         QTest::mouseDClick(t, Qt::LeftButton, {}, at);
         QCOMPARE(edit.count(), target.isEmpty() ? 1 : 0);
+        // From the keyboard: the Menu key and Shift+F10 open it, F10 alone does not.
+        QTest::keyClick(&w, Qt::Key_Menu);
+        QTest::keyClick(&w, Qt::Key_F10, Qt::ShiftModifier);
+        QTest::keyClick(&w, Qt::Key_F10);
+        QCOMPARE(popup.count(), 3);
     }
 
     // A reading that arrives after the window was unloaded, or for a window without a path,

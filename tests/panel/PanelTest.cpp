@@ -12,6 +12,7 @@
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
 #include "shared/Framework.h"
+#include "shared/Prompt.h"
 
 #include <QAction>
 #include <QApplication>
@@ -222,8 +223,15 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore::get(QStringLiteral("Loft"), Schema::CPUPath, QString()), newPath);
         QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,Loft,"));
 
+        // Remove asks first; No keeps the CPU and its settings.
         activate(w, attic);
+        Prompt::SetNextYesNo(false);
         w.mnuCPURemove_Click();
+        QCOMPARE(w.cpuWindows().size(), 2);
+        QVERIFY(SettingsStore::sectionExists(QStringLiteral("Loft")));
+        Prompt::SetNextYesNo(true);
+        w.mnuCPURemove_Click();
+        QCOMPARE(Prompt::Asked(), QStringList(2, QStringLiteral("Tavrik")));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Den") });
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Loft")));

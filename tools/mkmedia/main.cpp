@@ -29,7 +29,10 @@ using Samples = std::vector<double>;
 class Noise
 {
 public:
-    explicit Noise(std::uint32_t seed) : m_state(seed) { }
+    explicit Noise(std::uint32_t seed)
+        : m_state(seed)
+    {
+    }
     double next() // -1 .. 1
     {
         m_state = m_state * 1664525u + 1013904223u;
@@ -65,7 +68,7 @@ void mixAt(Samples &out, double startSeconds, const Samples &part)
 // A tone with the given partials (amplitude of harmonic k at index k-1), its pitch gliding
 // from f0 to f1, with optional vibrato.
 Samples glide(double seconds, double f0, double f1, const std::vector<double> &partials, double vibratoHz = 0,
-              double vibratoDepth = 0)
+    double vibratoDepth = 0)
 {
     const int n = count(seconds);
     Samples s(size_t(n), 0.0);
@@ -115,7 +118,8 @@ Samples dratSound()
 {
     Samples out;
     const std::vector<double> brass { 1.0, 0.6, 0.45, 0.3, 0.2, 0.12 };
-    struct Note {
+    struct Note
+    {
         double at, length, from, to;
     };
     for (const Note &n : { Note { 0.0, 0.28, 392.0, 370.0 }, Note { 0.30, 0.50, 330.0, 262.0 } }) {
@@ -188,8 +192,8 @@ Samples dohsSound()
         std::vector<double> partials;
         for (int h = 1; h * f0 < 4000; ++h) {
             const double f = h * f0;
-            const double formants = std::exp(-std::pow((f - 500) / 120, 2)) + 0.6 * std::exp(-std::pow((f - 880) / 150, 2))
-                + 0.1 * std::exp(-std::pow((f - 2400) / 300, 2));
+            const double formants = std::exp(-std::pow((f - 500) / 120, 2))
+                + 0.6 * std::exp(-std::pow((f - 880) / 150, 2)) + 0.1 * std::exp(-std::pow((f - 2400) / 300, 2));
             partials.push_back(0.05 / h + formants);
         }
         Samples part = glide(0.24, f0 * 1.08, f0 * 0.85, partials, 6.0, 0.01);
@@ -395,11 +399,10 @@ int main(int argc, char *argv[])
     ok = writeWave(program.filePath(QStringLiteral("Smart.wav")), smartSound()) && ok;
     ok = writeWave(program.filePath(QStringLiteral("32dohs.wav")), dohsSound()) && ok;
 
-    const QImage big = icon(256);
-    const QImage small = icon(64);
-    ok = savePng(big, program.filePath(QStringLiteral("tavrik.png"))) && ok;
-    ok = savePng(big, resources.filePath(QStringLiteral("tavrik-256.png"))) && ok;
-    ok = savePng(small, resources.filePath(QStringLiteral("tavrik-64.png"))) && ok;
+    // Every size the desktop's icon theme asks for, each drawn at its own size.
+    for (const int size : { 16, 32, 48, 64, 128, 256 })
+        ok = savePng(icon(size), resources.filePath(QStringLiteral("tavrik-%1.png").arg(size))) && ok;
+    ok = savePng(icon(256), program.filePath(QStringLiteral("tavrik.png"))) && ok;
     ok = savePng(logo(), resources.filePath(QStringLiteral("logo.png"))) && ok;
     return ok ? 0 : 1;
 }

@@ -26,8 +26,8 @@ void LoadOptions(Options &o)
     const QString &A = Schema::AppSettings;
     assignIf(o.MonitorInterval, S::getInt16(A, Schema::MonitorInterval, Schema::DefaultMonitorInterval));
     assignIf(o.AlarmInterval, S::getInt16(A, Schema::AlarmInterval, Schema::DefaultAlarmInterval));
-    o.AlarmSound
-        = S::get(A, Schema::AlarmSound, bksPublicModule::AddTrailingChar(ProgramFolder()) + Schema::AlarmFileName);
+    const QString installedSound = bksPublicModule::AddTrailingChar(ProgramFolder()) + Schema::AlarmFileName;
+    o.AlarmSound = AlarmSoundOrInstalled(S::get(A, Schema::AlarmSound, installedSound), installedSound);
     assignIf(o.SoundsOn, S::getBool(A, Schema::SoundsOn, Schema::BoolTrue));
     assignIf(o.Scroll, S::getBool(A, Schema::Scroll, Schema::BoolTrue));
     assignIf(o.ScrollInterval, S::getInt16(A, Schema::ScrollInterval, Schema::DefaultScrollInterval));
@@ -72,6 +72,21 @@ QString ProgramFolder()
         && QFileInfo::exists(QDir(installed).filePath(Schema::AlarmFileName)))
         folder = QDir::cleanPath(installed);
     return bksPublicModule::AddTrailingChar(QDir::toNativeSeparators(folder));
+}
+
+QString AlarmSoundOrInstalled(const QString &stored, const QString &installed)
+{
+    const QFileInfo file(QDir::fromNativeSeparators(stored));
+    // A relative path names no particular folder, so nothing can be said about where it lay.
+    if (!file.isAbsolute() || file.exists() || !QFileInfo::exists(QDir::fromNativeSeparators(installed)))
+        return stored;
+    bool inBuild = file.fileName().compare(Schema::AlarmFileName, Qt::CaseInsensitive) == 0;
+    for (QDir dir = file.absoluteDir(); !inBuild; dir.setPath(QDir::cleanPath(dir.filePath(QStringLiteral(".."))))) {
+        inBuild = dir.exists(QStringLiteral("CMakeCache.txt"));
+        if (dir.isRoot())
+            break;
+    }
+    return inBuild ? installed : stored;
 }
 
 QString ProgramVersion()

@@ -25,6 +25,10 @@ bool SaveOptions(const Options &options);
 // The folder holding the program's own files (sounds, ReadMe.htm), with a trailing separator:
 // the executable's folder, or the installed data folder beside it.
 QString ProgramFolder();
+// The alarm sound to use for a stored one: a stored file that is gone, and that was the default
+// sound or lay in a build folder (a settings file first written by a build run keeps pointing
+// there after the program is installed), gives way to the installed sound when that exists.
+QString AlarmSoundOrInstalled(const QString &stored, const QString &installed);
 QString ProgramVersion(); // "1.0.0"
 
 } // namespace modTavrik

@@ -1,7 +1,11 @@
 #include "settings/SingleInstance.h"
 
+#include "settings/Schema.h"
+
+#include <QCryptographicHash>
 #include <QDir>
 #include <QLockFile>
+#include <QSettings>
 #include <QStandardPaths>
 
 SingleInstance::SingleInstance(const QString &lockDir)
@@ -25,6 +29,16 @@ SingleInstance::SingleInstance(const QString &lockDir)
 }
 
 SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::ChannelName()
+{
+    const QString settings = QSettings(Schema::Organisation, Schema::Application).fileName();
+    const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
+    const QByteArray hash = QCryptographicHash::hash((user + u'\n' + settings).toUtf8(), QCryptographicHash::Sha1);
+    const QString name = QStringLiteral("tavrik-%1-%2").arg(user, QString::fromLatin1(hash.toHex().left(16)));
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? name : QDir(runtime).filePath(name);
+}
 
 bool SingleInstance::tryAcquire()
 {

@@ -16,6 +16,9 @@ public:
     ~SingleInstance();
 
     bool tryAcquire(); // false when another live copy holds the lock
+    // Where the running copy listens for a second start: one name per user and settings file, in
+    // the user's runtime directory when there is one.
+    static QString ChannelName();
     QString lockFilePath() const { return m_path; }
 
 private:

@@ -1,6 +1,10 @@
 #include "app/Main.h"
 
+#include "app/CommandLine.h"
+#include "app/InstanceChannel.h"
 #include "dialogs/frmSplash.h"
+#include "log/SessionLog.h"
+#include "log/frmMessages.h"
 #include "panel/mfrmTavrik.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
@@ -10,19 +14,36 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
+
 namespace modTavrik {
 
-int Main(QApplication &app)
+int Main(QApplication &app, const CommandLine::Request &request)
 {
     QApplication::setOrganizationName(Schema::Organisation);
     QApplication::setApplicationName(Schema::Application);
     QApplication::setApplicationVersion(ProgramVersion());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/media/tavrik.png")));
 
-    // A second copy ends at once, without a window and without touching the settings.
+    // A second copy ends at once, without a window and without touching the settings; it asks
+    // the running copy to come to the front, so a second start is never met with nothing.
     SingleInstance instance;
-    if (!instance.tryAcquire())
+    const QString channelName = SingleInstance::ChannelName();
+    if (!instance.tryAcquire()) {
+        if (InstanceChannel::AskToShow(channelName))
+            std::fprintf(stderr, "tavrik: already running; brought its window to the front.\n");
+        else
+            std::fprintf(stderr, "tavrik: already running (it did not answer the request to show itself).\n");
         return 0;
+    }
+    InstanceChannel channel(channelName);
+    if (!channel.listen())
+        std::fprintf(
+            stderr, "tavrik: a second start will not be able to show this window (%s).\n", qUtf8Printable(channelName));
+
+    // Every log entry of this run is kept in a file as well; the log window shows the last part.
+    SessionLog sessionLog(SessionLog::DefaultDir());
+    frmMessages::setSessionLog(&sessionLog);
 
     auto *splash = new frmSplash;
     splash->setEnableTimer(true);
@@ -36,7 +57,13 @@ int Main(QApplication &app)
     // so everything is saved; a running update cycle finishes first.
     Platform::InstallTerminationHandler([&main] { main.closeFromSystem(); });
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &main, [&main] { main.closeFromSystem(); });
+    QObject::connect(
+        &channel, &InstanceChannel::showRequested, &main, [&main] { InstanceChannel::BringForward(&main); });
+    // --minimized acts like the option for this run only, so the stored option stays as it was.
+    const bool startMinimized = options.StartMinimized;
+    options.StartMinimized = startMinimized || request.minimized;
     main.Load();
+    options.StartMinimized = startMinimized;
     return app.exec();
 }
 

@@ -2,9 +2,13 @@
 
 class QApplication;
 
+namespace CommandLine {
+struct Request;
+}
+
 namespace modTavrik {
 
 // The program's start-up; returns the exit code.
-int Main(QApplication &app);
+int Main(QApplication &app, const CommandLine::Request &request);
 
 } // namespace modTavrik

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -298,6 +299,12 @@ bool frmDisplay::Private::eventFilter(QObject *watched, QEvent *event)
         // Closed from outside (window manager, program end): unload the same way.
         if (watched == q)
             finishUnload();
+        break;
+    case QEvent::KeyPress:
+        if (watched == q && Framework::IsPopupMenuKey(static_cast<QKeyEvent *>(event))) {
+            mnuPop->popup(lblCPUName->mapToGlobal(QPoint(0, lblCPUName->height())));
+            return true;
+        }
         break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:

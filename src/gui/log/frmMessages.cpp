@@ -1,18 +1,30 @@
 #include "log/frmMessages.h"
 
+#include "log/SessionLog.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Framework.h"
+#include "shared/Prompt.h"
 #include "shared/bksPublicModule.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSaveFile>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -21,6 +33,10 @@ namespace {
 constexpr int MinWidthTwips = 3045;
 constexpr int MinHeightTwips = 1485;
 constexpr int MarginTwips = 20;
+// The errors-only view keeps this many of the session's failures; the file keeps them all.
+constexpr qsizetype FailuresKept = 5000;
+// Highlighting stops here, so a one-letter search in a long log stays quick.
+constexpr int MatchesHighlighted = 1000;
 
 QPointer<frmMessages> &theLog()
 {
@@ -32,6 +48,12 @@ QPointer<QMdiArea> &theArea()
 {
     static QPointer<QMdiArea> area;
     return area;
+}
+
+QPointer<SessionLog> &theSessionLog()
+{
+    static QPointer<SessionLog> log;
+    return log;
 }
 
 // The document keeps a line break as one block separator, the log counts it as CR LF. A block's
@@ -82,6 +104,37 @@ frmMessages::frmMessages(QWidget *parent)
     m_tbMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // An undo history would keep every entry and every cut for the life of the program.
     m_tbMessage->setUndoRedoEnabled(false);
+    m_tbErrors = new QPlainTextEdit(this);
+    m_tbErrors->setObjectName(QStringLiteral("tbErrors"));
+    m_tbErrors->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_tbErrors->setReadOnly(true);
+    m_tbErrors->setUndoRedoEnabled(false);
+    m_tbErrors->hide();
+    for (QPlainTextEdit *view : { m_tbMessage, m_tbErrors }) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+            [this, view](const QPoint &pos) { showPopup(view, pos); });
+    }
+
+    m_mnuLogFind = new QAction(QStringLiteral("&Find..."), this);
+    m_mnuLogFind->setObjectName(QStringLiteral("mnuLogFind"));
+    m_mnuLogFind->setShortcut(QKeySequence::Find);
+    m_mnuLogErrorsOnly = new QAction(QStringLiteral("&Errors Only"), this);
+    m_mnuLogErrorsOnly->setObjectName(QStringLiteral("mnuLogErrorsOnly"));
+    m_mnuLogErrorsOnly->setCheckable(true);
+    m_mnuLogErrorsOnly->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    m_mnuLogSaveAs = new QAction(QStringLiteral("&Save Log As..."), this);
+    m_mnuLogSaveAs->setObjectName(QStringLiteral("mnuLogSaveAs"));
+    m_mnuLogSaveAs->setShortcut(QKeySequence::SaveAs);
+    for (QAction *a : { m_mnuLogFind, m_mnuLogErrorsOnly, m_mnuLogSaveAs }) {
+        // Keys of the log alone: they must not reach the main window's menus.
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(a);
+    }
+    connect(m_mnuLogFind, &QAction::triggered, this, &frmMessages::showFindBar);
+    connect(m_mnuLogErrorsOnly, &QAction::toggled, this, &frmMessages::setErrorsOnly);
+    connect(m_mnuLogSaveAs, &QAction::triggered, this, &frmMessages::saveLogAs);
+    buildFindBar();
     Framework::RegisterWindow(this);
 }
 
@@ -141,6 +194,19 @@ void frmMessages::unloadInstance()
     delete frame;
 }
 
+void frmMessages::setSessionLog(SessionLog *log)
+{
+    if (theSessionLog())
+        QObject::disconnect(theSessionLog(), &SessionLog::saved, nullptr, nullptr);
+    theSessionLog() = log;
+    if (!log)
+        return;
+    QObject::connect(log, &SessionLog::saved, log, [](const QString &path, bool ok) {
+        Append(ok ? QStringLiteral("The session's log was saved to %1.").arg(QDir::toNativeSeparators(path))
+                  : QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)));
+    });
+}
+
 void frmMessages::setMessage(const QString &sMessage)
 {
     setMessages(QStringList { sMessage });
@@ -148,6 +214,23 @@ void frmMessages::setMessage(const QString &sMessage)
 
 void frmMessages::setMessages(const QStringList &messages)
 {
+    if (theSessionLog())
+        theSessionLog()->append(messages);
+    QStringList failures;
+    for (const QString &message : messages) {
+        if (MessageLog::IsFailure(message))
+            failures.append(SessionLog::FileText(message, QDateTime::currentDateTime()).chopped(1));
+    }
+    if (!failures.isEmpty()) {
+        m_failures.append(failures);
+        if (m_failures.size() > FailuresKept)
+            m_failures.remove(0, m_failures.size() - FailuresKept);
+        if (errorsOnly()) {
+            for (const QString &f : std::as_const(failures))
+                m_tbErrors->appendPlainText(f);
+        }
+    }
+
     QTextDocument *doc = m_tbMessage->document();
     QTextCursor cursor(doc);
     // One edit block: the text box lays itself out once for all the entries, not once for each.
@@ -218,11 +301,218 @@ void frmMessages::resizeEvent(QResizeEvent *event)
             Framework::TwipsToPixelsX(MinWidthTwips, frame), Framework::TwipsToPixelsY(MinHeightTwips, frame));
         if (frame->width() < least.width() || frame->height() < least.height())
             frame->resize(frame->size().expandedTo(least));
-        const int mx = Framework::TwipsToPixelsX(MarginTwips, this);
-        const int my = Framework::TwipsToPixelsY(MarginTwips, this);
-        m_tbMessage->setGeometry(rect().adjusted(mx, my, -mx, -my));
+        layoutControls();
     }
     m_resizing = false;
+}
+
+void frmMessages::layoutControls()
+{
+    const int mx = Framework::TwipsToPixelsX(MarginTwips, this);
+    const int my = Framework::TwipsToPixelsY(MarginTwips, this);
+    QRect inner = rect().adjusted(mx, my, -mx, -my);
+    if (!m_findBar->isHidden()) {
+        const int h = m_findBar->sizeHint().height();
+        m_findBar->setGeometry(inner.left(), inner.bottom() - h + 1, inner.width(), h);
+        inner.setBottom(inner.bottom() - h - my);
+    }
+    m_tbMessage->setGeometry(inner);
+    m_tbErrors->setGeometry(inner);
+}
+
+QPlainTextEdit *frmMessages::visibleView() const
+{
+    return errorsOnly() ? m_tbErrors : m_tbMessage;
+}
+
+void frmMessages::setErrorsOnly(bool on)
+{
+    if (m_mnuLogErrorsOnly->isChecked() != on) {
+        m_mnuLogErrorsOnly->setChecked(on); // comes back here through toggled
+        return;
+    }
+    if (on) {
+        m_tbErrors->setPlainText(m_failures.join(u'\n'));
+        m_tbErrors->moveCursor(QTextCursor::End);
+    } else {
+        m_tbErrors->clear();
+    }
+    m_tbErrors->setVisible(on);
+    m_tbMessage->setVisible(!on);
+    if (!m_findBar->isHidden())
+        highlightMatches(m_tbFind->text());
+}
+
+bool frmMessages::errorsOnly() const
+{
+    return m_mnuLogErrorsOnly->isChecked();
+}
+
+void frmMessages::buildFindBar()
+{
+    m_findBar = new QWidget(this);
+    m_findBar->setObjectName(QStringLiteral("frameFind"));
+    auto *row = new QHBoxLayout(m_findBar);
+    row->setContentsMargins(0, 0, 0, 0);
+    auto *caption = new QLabel(QStringLiteral("Find:"), m_findBar);
+    caption->setObjectName(QStringLiteral("lblFind"));
+    m_tbFind = new QLineEdit(m_findBar);
+    m_tbFind->setObjectName(QStringLiteral("tbFind"));
+    m_tbFind->setClearButtonEnabled(true);
+    caption->setBuddy(m_tbFind);
+    auto button = [this, row](const char *name, const QString &text, const QString &tip) {
+        auto *b = new QToolButton(m_findBar);
+        b->setObjectName(QLatin1String(name));
+        b->setText(text);
+        b->setToolTip(tip);
+        row->addWidget(b);
+        return b;
+    };
+    row->addWidget(caption);
+    row->addWidget(m_tbFind, 1);
+    QToolButton *previous = button("cmdFindPrevious", QStringLiteral("Previous"), QStringLiteral("Shift+F3"));
+    QToolButton *next = button("cmdFindNext", QStringLiteral("Next"), QStringLiteral("F3"));
+    QToolButton *errors = button("cmdErrorsOnly", QString(), QString());
+    errors->setDefaultAction(m_mnuLogErrorsOnly);
+    errors->setText(QStringLiteral("Errors only"));
+    m_lblFindStatus = new QLabel(m_findBar);
+    m_lblFindStatus->setObjectName(QStringLiteral("lblFindStatus"));
+    row->addWidget(m_lblFindStatus);
+    QToolButton *close = button("cmdFindClose", QStringLiteral("×"), QStringLiteral("Close the find bar (Esc)"));
+    m_findBar->hide();
+
+    auto find = [this](bool backwards) {
+        if (m_findBar->isHidden())
+            showFindBar();
+        else
+            findText(m_tbFind->text(), backwards);
+    };
+    connect(next, &QToolButton::clicked, this, [find] { find(false); });
+    connect(previous, &QToolButton::clicked, this, [find] { find(true); });
+    m_tbFind->installEventFilter(this);
+    connect(m_tbFind, &QLineEdit::textEdited, this, [this](const QString &text) {
+        // Search as the user types, from where the last match began.
+        QPlainTextEdit *view = visibleView();
+        QTextCursor c = view->textCursor();
+        c.setPosition(c.selectionStart());
+        view->setTextCursor(c);
+        findText(text);
+    });
+    connect(close, &QToolButton::clicked, this, [this] {
+        m_findBar->hide();
+        highlightMatches(QString());
+        layoutControls();
+        visibleView()->setFocus();
+    });
+    auto *findNext = new QShortcut(QKeySequence::FindNext, this, [find] { find(false); });
+    auto *findPrevious = new QShortcut(QKeySequence::FindPrevious, this, [find] { find(true); });
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_findBar, [close] { close->click(); });
+    for (QShortcut *s : { findNext, findPrevious, escape })
+        s->setContext(Qt::WidgetWithChildrenShortcut);
+}
+
+bool frmMessages::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter finds the next match, Shift+Enter the one before.
+    if (watched == m_tbFind && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            findText(m_tbFind->text(), key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMessages::showFindBar()
+{
+    const bool wasHidden = m_findBar->isHidden();
+    m_findBar->show();
+    if (wasHidden)
+        layoutControls();
+    // The selected text is what the user most likely looks for.
+    const QString selected = visibleView()->textCursor().selectedText();
+    if (!selected.isEmpty() && !selected.contains(QChar::ParagraphSeparator))
+        m_tbFind->setText(selected);
+    m_tbFind->selectAll();
+    m_tbFind->setFocus();
+    highlightMatches(m_tbFind->text());
+}
+
+bool frmMessages::findText(const QString &text, bool backwards)
+{
+    QPlainTextEdit *view = visibleView();
+    highlightMatches(text);
+    if (text.isEmpty()) {
+        m_lblFindStatus->clear();
+        return false;
+    }
+    const QTextDocument::FindFlags flags = backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+    QTextCursor found = view->document()->find(text, view->textCursor(), flags);
+    if (found.isNull()) {
+        // Round again from the other end.
+        QTextCursor from(view->document());
+        from.movePosition(backwards ? QTextCursor::End : QTextCursor::Start);
+        found = view->document()->find(text, from, flags);
+    }
+    if (found.isNull()) {
+        m_lblFindStatus->setText(QStringLiteral("Not found"));
+        return false;
+    }
+    view->setTextCursor(found);
+    view->ensureCursorVisible();
+    return true;
+}
+
+void frmMessages::highlightMatches(const QString &text)
+{
+    for (QPlainTextEdit *view : { m_tbMessage, m_tbErrors }) {
+        QList<QTextEdit::ExtraSelection> marks;
+        if (view == visibleView() && !text.isEmpty()) {
+            QTextCharFormat format;
+            format.setBackground(QColor(255, 230, 90));
+            QTextCursor c = view->document()->find(text, 0);
+            while (!c.isNull() && marks.size() < MatchesHighlighted) {
+                marks.append({ c, format });
+                c = view->document()->find(text, c);
+            }
+            m_lblFindStatus->setText(marks.isEmpty()    ? QStringLiteral("Not found")
+                    : marks.size() == 1                 ? QStringLiteral("1 match")
+                    : marks.size() < MatchesHighlighted ? QStringLiteral("%1 matches").arg(marks.size())
+                                                        : QStringLiteral("%1+ matches").arg(MatchesHighlighted));
+        }
+        view->setExtraSelections(marks);
+    }
+}
+
+void frmMessages::showPopup(QPlainTextEdit *view, const QPoint &pos)
+{
+    QMenu *menu = view->createStandardContextMenu(pos);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(m_mnuLogFind);
+    menu->addAction(m_mnuLogErrorsOnly);
+    menu->addAction(m_mnuLogSaveAs);
+    menu->popup(view->viewport()->mapToGlobal(pos));
+}
+
+void frmMessages::saveLogAs()
+{
+    const QString suggested
+        = QDir(QDir::homePath())
+              .filePath(QStringLiteral("tavrik-%1.log").arg(QDate::currentDate().toString(Qt::ISODate)));
+    const QString path = Prompt::SaveFileName(
+        this, QStringLiteral("Save Log As"), suggested, QStringLiteral("Log files (*.log *.txt);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    if (SessionLog *log = theSessionLog()) {
+        log->saveSessionTo(path); // written behind the entries still queued; the log tells the end
+        return;
+    }
+    QSaveFile out(path);
+    const bool ok = out.open(QIODevice::WriteOnly) && out.write(Message().toUtf8()) >= 0 && out.commit();
+    if (!ok)
+        Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)));
 }
 
 void frmMessages::closeEvent(QCloseEvent *event)

@@ -4,10 +4,16 @@
 
 #include <QWidget>
 
+class QAction;
+class QLabel;
+class QLineEdit;
 class QMdiArea;
 class QPlainTextEdit;
+class SessionLog;
 
-// The message log: one per process, created (and shown) on first use.
+// The message log: one per process, created (and shown) on first use. Every entry also goes to the
+// session log file when the program has one; the pop-up menu saves that file's whole session, and
+// shows only failures and alarms ("errors only") or a find bar.
 //
 // The text box keeps the log as lines. Message() gives it back with CR LF between lines, and the
 // size rule measures that text: a line break always counts as two characters, whether the caller
@@ -26,6 +32,8 @@ public:
     static void setMdiArea(QMdiArea *area);
     // Shutdown: saves the placement and destroys the log (it is created afresh on next use).
     static void unloadInstance();
+    // The program's session log file (owned by the program); null: entries are not kept in a file.
+    static void setSessionLog(SessionLog *log);
 
     void setMessage(const QString &sMessage);
     void setMessages(const QStringList &messages);
@@ -33,6 +41,18 @@ public:
     // Shows or hides the log's window (its MDI frame when it has one).
     void setLogVisible(bool visible);
     bool isLogVisible() const;
+
+    // Errors only: a read-only view of this session's failure and alarm entries, with their times,
+    // in place of the text box.
+    void setErrorsOnly(bool on);
+    bool errorsOnly() const;
+    // The find bar (Ctrl+F in the log): finds in whichever view shows, wrapping round, and
+    // highlights every match. False when the text is not there.
+    void showFindBar();
+    bool findText(const QString &text, bool backwards = false);
+    // Asks for a file and writes the whole session's log to it (the text box's text without a
+    // session log file).
+    void saveLogAs();
 
 Q_SIGNALS:
     void activated(); // became the active child window
@@ -45,13 +65,27 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     // Reached only by the user's close box: the program unloads the log through unloadInstance().
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void load();
     void save() const;
     void placeIn(QMdiArea *area);
     qsizetype length() const;
+    void buildFindBar();
+    void layoutControls();
+    QPlainTextEdit *visibleView() const;
+    void showPopup(QPlainTextEdit *view, const QPoint &pos);
+    void highlightMatches(const QString &text);
 
     QPlainTextEdit *m_tbMessage = nullptr;
+    QPlainTextEdit *m_tbErrors = nullptr;
+    QWidget *m_findBar = nullptr;
+    QLineEdit *m_tbFind = nullptr;
+    QLabel *m_lblFindStatus = nullptr;
+    QAction *m_mnuLogFind = nullptr;
+    QAction *m_mnuLogErrorsOnly = nullptr;
+    QAction *m_mnuLogSaveAs = nullptr;
+    QStringList m_failures; // this session's, newest last, as the errors-only view shows them
     bool m_resizing = false;
 };

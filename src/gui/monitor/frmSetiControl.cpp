@@ -12,7 +12,9 @@
 #include "shared/bksPublicWindows.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -97,6 +99,8 @@ frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWi
     // The named faces first; where they are missing, faces of about their width rather than the
     // platform's (often much wider) default.
     setFont(Framework::FormFont());
+    // Focus on activation, so the Menu key and Shift+F10 reach the window.
+    setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(Framework::TwipsToPixelsX(4590, this), Framework::TwipsToPixelsY(1410, this));
     resize(minimumSize());
 
@@ -423,6 +427,27 @@ void frmSetiControl::mousePressEvent(QMouseEvent *event)
     }
     event->accept();
     Q_EMIT popupMenuRequested(event->globalPosition().toPoint());
+}
+
+void frmSetiControl::keyPressEvent(QKeyEvent *event)
+{
+    if (!Framework::IsPopupMenuKey(event)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    Q_EMIT popupMenuRequested(mapToGlobal(rect().center()));
+}
+
+void frmSetiControl::contextMenuEvent(QContextMenuEvent *event)
+{
+    // A mouse's menu already opened on the press; a keyboard request the key handler missed opens it here.
+    if (event->reason() != QContextMenuEvent::Keyboard) {
+        QWidget::contextMenuEvent(event);
+        return;
+    }
+    event->accept();
+    Q_EMIT popupMenuRequested(mapToGlobal(rect().center()));
 }
 
 void frmSetiControl::mouseDoubleClickEvent(QMouseEvent *event)

@@ -51,7 +51,7 @@ public:
 
 Q_SIGNALS:
     void activated(); // became the active child: the main window's check marks follow it
-    void popupMenuRequested(const QPoint &globalPos); // right button anywhere on the window
+    void popupMenuRequested(const QPoint &globalPos); // right button anywhere on the window, Menu key
     void editRequested(); // double click on the window's background
 
 protected:
@@ -59,6 +59,8 @@ protected:
     void changeEvent(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 

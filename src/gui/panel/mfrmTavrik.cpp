@@ -13,6 +13,7 @@
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Framework.h"
+#include "shared/Prompt.h"
 #include "shared/bksPublicWindows.h"
 
 #include <QApplication>
@@ -435,6 +436,9 @@ void mfrmTavrik::mnuCPURemove_Click()
     if (!cpu)
         return;
     const QString name = cpu->CPUName();
+    // The item promises a question: one stray key press used to delete the CPU's stored settings.
+    if (!Prompt::AskYesNo(this, QStringLiteral("Remove the CPU \"%1\"?").arg(name), QStringLiteral("Tavrik")))
+        return;
     m_cycle->forget(cpu->key());
     const SettingsStore::Batch batch;
     cpu->Unload();

@@ -1,6 +1,7 @@
 #include "shared/Framework.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QScreen>
@@ -193,6 +194,13 @@ void SetTag(QWidget *w, const QString &tag)
 {
     if (w)
         w->setProperty(TagProperty, tag);
+}
+
+bool IsPopupMenuKey(const QKeyEvent *e)
+{
+    const Qt::KeyboardModifiers mods = e->modifiers() & ~Qt::KeypadModifier;
+    return (e->key() == Qt::Key_Menu && mods == Qt::NoModifier)
+        || (e->key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
 }
 
 } // namespace Framework

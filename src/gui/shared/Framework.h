@@ -5,6 +5,8 @@
 #include <QRect>
 #include <QString>
 
+class QKeyEvent;
+
 class QWidget;
 
 // The little the windows need beyond Qt itself: twips, window-state codes, the list of loaded
@@ -46,5 +48,8 @@ QFont FormFont(); // "MS Sans Serif" 8.25 pt, the forms' own font
 inline const QString CpuWindowTag = QStringLiteral("-1");
 QString Tag(const QWidget *w);
 void SetTag(QWidget *w, const QString &tag);
+
+// The keys that open a pop-up menu from the keyboard: the Menu key and Shift+F10.
+bool IsPopupMenuKey(const QKeyEvent *e);
 
 } // namespace Framework

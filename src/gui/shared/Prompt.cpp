@@ -90,6 +90,16 @@ QString OpenFileName(QWidget *parent, const QString &title, const QString &initi
     return QFileDialog::getOpenFileName(parent, title, initialPath, filter);
 }
 
+QString SaveFileName(QWidget *parent, const QString &title, const QString &initialPath, const QString &filter)
+{
+    QString answer;
+    if (takeScripted(title, &answer))
+        return answer;
+    if (unattended(title))
+        return QString();
+    return QFileDialog::getSaveFileName(parent, title, initialPath, filter);
+}
+
 void SetNextYesNo(bool answer)
 {
     script().push_back(answer);

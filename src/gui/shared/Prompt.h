@@ -14,10 +14,11 @@ bool AskYesNo(QWidget *parent, const QString &text, const QString &title);
 QString InputBox(QWidget *parent, const QString &prompt, const QString &title, const QString &defaultReply);
 QString ExistingDirectory(QWidget *parent, const QString &title, const QString &startDir);
 QString OpenFileName(QWidget *parent, const QString &title, const QString &initialPath, const QString &filter);
+QString SaveFileName(QWidget *parent, const QString &title, const QString &initialPath, const QString &filter);
 
 // Test hooks: the next call of the matching kind returns this answer without showing anything.
 void SetNextYesNo(bool answer);
-void SetNextText(const QString &answer); // InputBox, ExistingDirectory and OpenFileName
+void SetNextText(const QString &answer); // InputBox, ExistingDirectory, OpenFileName, SaveFileName
 void ClearScripted();
 // The titles of the questions answered from the script, oldest first.
 QStringList Asked();

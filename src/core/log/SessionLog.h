@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QThread;
+
+// The whole session's log, kept in files beside the visible (trimmed) log. Entries are written
+// on a thread of their own, so a slow disk never holds up the windows. The files are rotated by
+// size: session.log is the newest, session.log.1 … the older ones; a new session starts a new file.
+class SessionLog : public QObject
+{
+    Q_OBJECT
+public:
+    struct Limits
+    {
+        qint64 fileBytes;
+        int files;
+    };
+    static constexpr Limits DefaultLimits { 1024 * 1024, 5 }; // 1 MiB × 5 files
+
+    explicit SessionLog(const QString &dir, Limits limits = DefaultLimits, QObject *parent = nullptr);
+    ~SessionLog() override; // writes what is queued, then stops
+
+    // The user's state directory for Tavrik: $XDG_STATE_HOME (or ~/.local/state)/Brakmere/Tavrik
+    // on Linux and the like, the application's local data folder elsewhere.
+    static QString DefaultDir();
+    QString dir() const { return m_dir; }
+    QString currentFile() const;
+    // The text an entry takes in the file: the time, then the entry, continued lines indented.
+    static QString FileText(const QString &entry, const QDateTime &when);
+
+    // Queues the entries; returns at once.
+    void append(const QStringList &entries);
+    // Queues writing every file of this session, oldest first, to one file; saved() tells the end.
+    void saveSessionTo(const QString &path);
+    // Waits until everything queued so far is written.
+    void flush();
+
+Q_SIGNALS:
+    void saved(const QString &path, bool ok);
+
+private:
+    class Writer;
+    QString m_dir;
+    QThread *m_thread = nullptr;
+    Writer *m_writer = nullptr;
+};
