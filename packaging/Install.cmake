@@ -13,6 +13,13 @@ else()
   install(TARGETS tavrik RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TAVRIK_MEDIA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/tavrik)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/tavrik.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  # The headless exporter and its systemd unit (systemd looks under /usr/lib as well as /lib).
+  install(TARGETS tavrik-exporter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Written at install time: the package's prefix (/usr) is known only then.
+  install(CODE "set(TAVRIK_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    configure_file(\"${CMAKE_SOURCE_DIR}/packaging/tavrik-exporter.service\"
+                   \"${CMAKE_BINARY_DIR}/packaging/tavrik-exporter.service\" @ONLY)")
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/tavrik-exporter.service DESTINATION lib/systemd/system)
   foreach(size 64 256)
     install(FILES ${CMAKE_BINARY_DIR}/media/resources/tavrik-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavrik.png)
@@ -39,5 +46,6 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The platform plugins are not a library the shared-library scan can see.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "prometheus-node-exporter")
 endif()
 include(CPack)

@@ -176,6 +176,7 @@ void Exporter::onReading(quint64 key, const QString &path, const ClientSnapshot 
 void Exporter::onCycleFinished()
 {
     m_cycleSeconds = double(m_cycleTime.nsecsElapsed()) / 1e9;
+    m_error.clear();
     bool ok = writeText(m_textFile, MetricsText::Render(snapshot()));
     if (!m_stateFile.isEmpty())
         ok = writeText(m_stateFile, stateText()) && ok;
@@ -188,7 +189,7 @@ bool Exporter::writeText(const QString &file, const QByteArray &text)
     QSaveFile out(file);
     if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
         return true;
-    m_error = QStringLiteral("%1: %2").arg(file, out.errorString());
+    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + file + QStringLiteral(": ") + out.errorString();
     return false;
 }
 

@@ -54,7 +54,7 @@ public:
     void stop();
     UpdateCycle &cycle() { return m_cycle; }
     ExportSnapshot snapshot() const;
-    QString error() const { return m_error; } // why the last write failed
+    QString error() const { return m_error; } // why the last cycle's writes failed
 
     // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
     // A download counts as late from the watch's first alarm until the client stops waiting.
