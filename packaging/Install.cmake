@@ -14,6 +14,13 @@ else()
   install(FILES ${TAVRIK_MEDIA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/tavrik)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/tavrik.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.brakmere.Tavrik.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # The headless exporter and its systemd unit (systemd looks under /usr/lib as well as /lib).
+  install(TARGETS tavrik-exporter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # Written at install time: the package's prefix (/usr) is known only then.
+  install(CODE "set(TAVRIK_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    configure_file(\"${CMAKE_SOURCE_DIR}/packaging/tavrik-exporter.service\"
+                   \"${CMAKE_BINARY_DIR}/packaging/tavrik-exporter.service\" @ONLY)")
+  install(FILES ${CMAKE_BINARY_DIR}/packaging/tavrik-exporter.service DESTINATION lib/systemd/system)
   foreach(size 16 32 48 64 128 256)
     install(FILES ${CMAKE_BINARY_DIR}/media/resources/tavrik-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavrik.png)
@@ -70,5 +77,6 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The platform plugins are not a library the shared-library scan can see.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "prometheus-node-exporter")
 endif()
 include(CPack)

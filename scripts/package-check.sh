@@ -15,10 +15,10 @@ appstreamcli validate --no-net packaging/org.brakmere.Tavrik.metainfo.xml
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# The install step must not build everything: only the program, its media and its documents.
+# The install step must not build everything: only the programs, their media and documents.
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVRIK_BUILD_TESTS=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON \
   "${launcher[@]}" >/dev/null
-cmake --build "$build" -j2 --target tavrik tavrik_media tavrik_docs
+cmake --build "$build" -j2 --target tavrik tavrik-exporter tavrik_media tavrik_docs
 rm -f "$build"/tavrik_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/tavrik_*.deb)

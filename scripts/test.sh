@@ -5,7 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/deps.sh xvfb xauth lintian appstream desktop-file-utils
+# lintian and the validators for the package check; node_exporter, promtool and curl for the
+# exporter's end-to-end test.
+bash scripts/deps.sh xvfb xauth lintian appstream desktop-file-utils prometheus-node-exporter prometheus curl
 prefix=${TAVRIK_BUILD_PREFIX:-build}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
@@ -28,9 +30,10 @@ bash scripts/package-check.sh "$prefix-release"
 
 phase "Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B "$prefix-asan" -DCMAKE_BUILD_TYPE=Debug -DTAVRIK_SANITIZE=ON "${launcher[@]}" >/dev/null
-# Only what runs: the test programs and the panel (benchmarks and tools were built above).
+# Only what runs: the test programs, the panel, the exporter and the simulated client its
+# end-to-end test drives (benchmarks and the other tools were built above).
 mapfile -t targets < <(ctest --test-dir "$prefix-asan" -N | sed -n 's/^ *Test *#[0-9]*: *\(tst_[A-Za-z0-9_]*\)$/\1/p')
-cmake --build "$prefix-asan" -j"$jobs" --target tavrik "${targets[@]}"
+cmake --build "$prefix-asan" -j"$jobs" --target tavrik tavrik-exporter tavrik-simclient "${targets[@]}"
 # Any report ends the program with a non-zero code, which fails its test.
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:check_initialization_order=1
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"

@@ -149,6 +149,7 @@ private:
             if (auto f = toNumber(total, &totalSeconds))
                 return f;
             r.totalTimeText = modDateTime::SecondsToText(totalSeconds);
+            r.totalSeconds = totalSeconds;
         }
 
         log(in.name % QLatin1String(" updated successfully at: ") % in.date % CrLf);
@@ -210,6 +211,7 @@ private:
     void downloadWatch()
     {
         MonitorFields &m = r.fields;
+        r.downloadWatched = true;
         if (m.DownloadStart == 0) {
             downloadStartedNotice();
             m.DownloadStart = clockSecond();

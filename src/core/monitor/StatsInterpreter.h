@@ -55,12 +55,14 @@ struct UpdateResult
     std::optional<QString> unitNumberText; // lblPackage
     std::optional<QString> downloadedText; // lblPackageDown
     std::optional<QString> uploadedText; // lblPackageUp
-    bool playAlarm = false;
+    bool playAlarm = false; // the download watch found the download late
+    bool downloadWatched = false; // the download watch ran: the client is waiting for a new unit
 
     std::optional<double> cpuSeconds; // this CPU's share of the status bar's current time
     std::optional<QString> downloaded; // status-bar account figures, only when this CPU leads
     std::optional<QString> uploaded;
     std::optional<QString> totalTimeText;
+    std::optional<double> totalSeconds; // the seconds behind totalTimeText
 };
 
 // Turns the client's files and the window's last readings into what the window shows next,

@@ -64,6 +64,19 @@ void reportFailure(const QString &what)
         std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(what));
 }
 
+QString &storeFile()
+{
+    static QString file;
+    return file;
+}
+
+std::unique_ptr<QSettings> openStore()
+{
+    if (!storeFile().isEmpty())
+        return std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
+    return std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+}
+
 // The open batch's store, shared by every call until the outermost batch ends.
 struct OpenBatch
 {
@@ -85,7 +98,7 @@ public:
     Store()
     {
         if (!openBatch().store)
-            m_own = std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+            m_own = openStore();
     }
     QSettings *operator->() const { return m_own ? m_own.get() : openBatch().store.get(); }
     QSettings &operator*() const { return *operator->(); }
@@ -121,7 +134,7 @@ SettingsStore::Batch::Batch()
 {
     OpenBatch &b = openBatch();
     if (b.depth++ == 0)
-        b.store = std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+        b.store = openStore();
 }
 
 SettingsStore::Batch::~Batch()
@@ -138,6 +151,11 @@ SettingsStore::Batch::~Batch()
     }
     b.store.reset();
     b.changed.clear();
+}
+
+void SettingsStore::useFile(const QString &iniFile)
+{
+    storeFile() = iniFile;
 }
 
 QString SettingsStore::encodeSection(const QString &section)

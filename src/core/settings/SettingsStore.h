@@ -49,6 +49,10 @@ public:
     static QRect getPlacement(const QString &section, const QRect &defaultTwips);
     static bool savePlacement(const QString &section, const QRect &twips);
 
+    // Reads and writes this INI file instead of the user's store (the exporter's --settings); an
+    // empty name returns to the user's store.
+    static void useFile(const QString &iniFile);
+
     // Called before every write of the file; tests use it to stop the program at a chosen write.
     static void setBeforeWrite(std::function<void()> hook);
 

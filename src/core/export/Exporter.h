@@ -1,0 +1,83 @@
+#pragma once
+
+#include "export/MetricsText.h"
+#include "monitor/StatsInterpreter.h"
+#include "monitor/UpdateCycle.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+
+struct Options;
+
+// One CPU as the exporter follows it from reading to reading: what a CPU window would keep, plus
+// how long its client has been waiting for a new work unit.
+struct ExportedCpu
+{
+    QString name;
+    QString path;
+    MonitorFields fields;
+    bool late = false; // the download watch has sounded its alarm for this download
+    double downloadSince = 0; // Unix time the download watch began; 0 while not waiting
+    CpuMetrics metrics;
+};
+
+// The status bar's leader, as the panel keeps it: the highest account counts read so far.
+struct ExportedAccount
+{
+    double shownDownloaded = 0;
+    double shownUploaded = 0;
+    AccountMetrics metrics;
+};
+
+// Reads every CPU with the panel's parallel update cycle and writes each cycle's metrics to a
+// node_exporter textfile, replaced whole so a scrape never sees half of it.
+class Exporter : public QObject
+{
+    Q_OBJECT
+public:
+    struct Cpu
+    {
+        QString name;
+        QString path;
+    };
+
+    Exporter(const Options &options, const QString &textFile, QObject *parent = nullptr);
+
+    // The CPUs of the settings store that allow updates, in the panel's order.
+    static QList<Cpu> StoredCpus();
+
+    void setCpus(const QList<Cpu> &cpus);
+    // Where the readings are kept between runs (so --once from cron still tells stalled from
+    // working); loaded now for the CPUs already set, saved after every cycle. Empty: none.
+    void setStateFile(const QString &file);
+    void runCycle();
+    void stop();
+    UpdateCycle &cycle() { return m_cycle; }
+    ExportSnapshot snapshot() const;
+    QString error() const { return m_error; } // why the last cycle's writes failed
+
+    // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
+    // A download counts as late from the watch's first alarm until the client stops waiting.
+    static void Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSnapshot &files, qint16 alarmInterval,
+        const UpdateClock &clock, double unixTime);
+
+Q_SIGNALS:
+    void cycleWritten(bool ok);
+
+private:
+    void onReading(quint64 key, const QString &path, const ClientSnapshot &files);
+    void onCycleFinished();
+    bool writeText(const QString &file, const QByteArray &text);
+    void loadState();
+    QByteArray stateText() const;
+
+    const Options &m_options;
+    QString m_textFile;
+    QString m_stateFile;
+    UpdateCycle m_cycle;
+    QList<ExportedCpu> m_cpus;
+    ExportedAccount m_account;
+    QElapsedTimer m_cycleTime;
+    double m_cycleSeconds = 0;
+    QString m_error;
+};

@@ -1,0 +1,98 @@
+// tavrik-exporter: the panel's update cycle without a display, writing node_exporter's textfile.
+#include "export/Exporter.h"
+#include "settings/Options.h"
+#include "settings/SettingsStore.h"
+#include "shared/Platform.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "tavrik-exporter: %s\nTry 'tavrik-exporter --help'.\n", qUtf8Printable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tavrik-exporter"));
+    QCoreApplication::setApplicationVersion(modTavrik::ProgramVersion());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads every CPU of the Tavrik panel's settings (those that allow updates) on the panel's update\n"
+        "cycle and writes their progress and state as Prometheus metrics, in the textfile format that\n"
+        "node_exporter's --collector.textfile.directory collects. The file is replaced whole after each cycle."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption settings(QStringLiteral("settings"),
+        QStringLiteral("Take the CPU list and options from this settings file instead of the user's."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption interval(QStringLiteral("interval"),
+        QStringLiteral("Seconds between cycles (default: the panel's MonitorInterval + 1)."), QStringLiteral("S"));
+    const QCommandLineOption textfile(QStringLiteral("textfile"),
+        QStringLiteral("The metrics file to write (default /var/lib/prometheus/node-exporter/tavrik.prom)."),
+        QStringLiteral("PATH"), QStringLiteral("/var/lib/prometheus/node-exporter/tavrik.prom"));
+    const QCommandLineOption state(QStringLiteral("state"),
+        QStringLiteral("Where the last readings are kept between runs (default: .tavrik-exporter-state.json\n"
+                       "beside the metrics file)."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Run one cycle, write the file and exit."));
+    parser.addOptions({ settings, interval, textfile, state, once });
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
+
+    if (parser.isSet(settings)) {
+        const QString file = parser.value(settings);
+        if (!QFileInfo(file).isFile())
+            return usageError(QStringLiteral("no settings file %1").arg(file));
+        SettingsStore::useFile(QFileInfo(file).absoluteFilePath());
+    }
+    Options options;
+    modTavrik::LoadOptions(options);
+    int seconds = qMax(0, int(options.MonitorInterval)) + 1;
+    if (parser.isSet(interval)) {
+        bool ok = false;
+        seconds = parser.value(interval).toInt(&ok);
+        if (!ok || seconds < 1 || seconds > 86400)
+            return usageError(QStringLiteral("--interval needs whole seconds from 1 to 86400"));
+    }
+    const QFileInfo text(parser.value(textfile));
+    const QString stateFile = parser.isSet(state)
+        ? parser.value(state)
+        : text.absoluteDir().filePath(QStringLiteral(".tavrik-exporter-state.json"));
+
+    Exporter exporter(options, text.absoluteFilePath());
+    exporter.setStateFile(stateFile);
+    exporter.setCpus(Exporter::StoredCpus());
+
+    const bool single = parser.isSet(once);
+    QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {
+        if (!ok)
+            std::fprintf(stderr, "tavrik-exporter: could not write %s\n", qUtf8Printable(exporter.error()));
+        if (single)
+            QCoreApplication::exit(ok ? 0 : 1);
+    });
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, &exporter, &Exporter::runCycle);
+    if (!single)
+        timer.start(seconds * 1000);
+    Platform::InstallTerminationHandler([&] {
+        timer.stop();
+        exporter.stop();
+        QCoreApplication::quit();
+    });
+    QTimer::singleShot(0, &exporter, &Exporter::runCycle);
+    return app.exec();
+}

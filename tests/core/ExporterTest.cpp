@@ -1,0 +1,209 @@
+#include "export/Exporter.h"
+#include "common/TestSupport.h"
+#include "settings/Options.h"
+#include "settings/Schema.h"
+#include "settings/SettingsStore.h"
+#include "shared/Failure.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// A reading: "PROG=" value (an empty text for a half-written file), or a failure code for
+// State.txt; whether wtemp.txt is there; seconds after the first reading.
+struct Reading
+{
+    QString prog;
+    int stateError = 0;
+    bool wtemp = false;
+    double at = 0;
+};
+
+ClientSnapshot files(const Reading &r)
+{
+    ClientSnapshot s;
+    s.state.text = r.prog.isEmpty() ? QString() : QStringLiteral("prog=%1\ncpu=3600\n").arg(r.prog);
+    s.state.error = r.stateError;
+    s.user.text = QStringLiteral("nwus=12\nnresults=11\ntotal_cpu=500\n");
+    s.user.error = r.stateError == Failure::PathNotFound ? r.stateError : 0;
+    s.wtempError = r.wtemp ? 0 : Failure::FileNotFound;
+    s.wtempLength = r.wtemp ? 1000 : 0;
+    return s;
+}
+
+QString metricsFor(CpuState state, const QString &name)
+{
+    CpuMetrics m;
+    m.name = name;
+    m.state = state;
+    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0 }));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<Reading>)
+Q_DECLARE_METATYPE(CpuState)
+
+class ExporterTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void labelsAndFamilies_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("plain") << "lab 1"
+                               << "lab 1";
+        QTest::newRow("backslash") << "C:\\seti\\"
+                                   << "C:\\\\seti\\\\";
+        QTest::newRow("quote") << "the \"big\" one"
+                               << "the \\\"big\\\" one";
+        QTest::newRow("newline") << "a\nb"
+                                 << "a\\nb";
+        QTest::newRow("all") << "\\\"\n"
+                             << "\\\\\\\"\\n";
+    }
+
+    // Every state of every name: one HELP and TYPE per family, before its samples, and exactly the
+    // state's own line at 1.
+    void labelsAndFamilies()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, label);
+        for (int i = 0; i < MetricsText::StateCount; ++i) {
+            const QString text = metricsFor(CpuState(i), name);
+            const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
+            QStringList typed;
+            for (qsizetype k = 0; k < lines.size(); ++k) {
+                const QString &line = lines[k];
+                if (line.startsWith(QLatin1String("# TYPE "))) {
+                    const QString family = line.section(u' ', 2, 2);
+                    QVERIFY2(!typed.contains(family), qPrintable(family));
+                    QVERIFY(k > 0 && lines[k - 1].startsWith(QStringLiteral("# HELP %1 ").arg(family)));
+                    typed.append(family);
+                } else if (!line.startsWith(u'#')) {
+                    QVERIFY2(line.startsWith(typed.last()), qPrintable(line)); // within its family
+                }
+            }
+            QCOMPARE(text.count(QLatin1String("# HELP ")), typed.size());
+            for (int j = 0; j < MetricsText::StateCount; ++j) {
+                const QString sample = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} %3\n")
+                                           .arg(label, MetricsText::StateName(CpuState(j)), i == j ? "1" : "0");
+                QVERIFY2(text.contains(sample), qPrintable(sample));
+            }
+        }
+    }
+
+    void states_data()
+    {
+        QTest::addColumn<QList<Reading>>("readings");
+        QTest::addColumn<CpuState>("state");
+        QTest::addColumn<int>("failure");
+        QTest::addColumn<double>("downloadSeconds");
+        const QString half = QStringLiteral("0.5");
+        const QString done = QStringLiteral("1.0");
+        QTest::newRow("first reading") << QList<Reading> { { half } } << CpuState::Working << 0 << 0.0;
+        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << CpuState::Stalled << 0 << 0.0;
+        QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << CpuState::Working << 0 << 0.0;
+        QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << CpuState::Stalled << 0 << 0.0;
+        QTest::newRow("finished unit again")
+            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << CpuState::Downloading << 0
+            << 60.0;
+        QTest::newRow("no download file yet")
+            << QList<Reading> { { done }, { done, 0, false, 30 } } << CpuState::Downloading << 53 << 0.0;
+        QTest::newRow("past the alarm") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 } }
+                                        << CpuState::DownloadLate << 0 << 61.0;
+        QTest::newRow("late until the unit arrives")
+            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 }, { {}, 53, true, 100 } }
+            << CpuState::DownloadLate << 53 << 70.0;
+        QTest::newRow("new unit") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 },
+            { "0.001", 0, false, 100 } }
+                                  << CpuState::Working << 0 << 0.0;
+        // The watch of the next unit starts afresh, not from the last download's start.
+        QTest::newRow("next unit timed afresh") << QList<Reading> { { done }, { done, 0, true, 30 },
+            { "0.001", 0, false, 40 }, { done, 0, false, 500 }, { done, 0, true, 530 }, { done, 0, true, 560 } }
+                                                << CpuState::Downloading << 0 << 30.0;
+        QTest::newRow("path not found") << QList<Reading> { { half }, { {}, 76 } } << CpuState::Unreachable << 76
+                                        << 0.0;
+        QTest::newRow("drive not available") << QList<Reading> { { {}, 52 } } << CpuState::Unreachable << 52 << 0.0;
+        QTest::newRow("half written") << QList<Reading> { { half }, { {} } } << CpuState::Failed << 5 << 0.0;
+        QTest::newRow("no state, no download") << QList<Reading> { { {}, 53 } } << CpuState::Failed << 53 << 0.0;
+    }
+
+    void states()
+    {
+        QFETCH(QList<Reading>, readings);
+        QFETCH(CpuState, state);
+        QFETCH(int, failure);
+        QFETCH(double, downloadSeconds);
+        ExportedCpu cpu;
+        ExportedAccount account;
+        for (const Reading &r : readings) {
+            const double t = 1.7e9 + r.at;
+            Exporter::Apply(cpu, account, files(r), 1, { 36000 + r.at, QStringLiteral("today") }, t);
+            if (!cpu.metrics.failure)
+                QCOMPARE(*cpu.metrics.lastSuccess, t);
+        }
+        QCOMPARE(MetricsText::StateName(cpu.metrics.state), MetricsText::StateName(state));
+        QCOMPARE(cpu.metrics.failure, failure);
+        QCOMPARE(cpu.metrics.downloadSeconds, downloadSeconds);
+        QMap<int, quint64> failures;
+        if (failure)
+            failures.insert(failure, 1);
+        QCOMPARE(cpu.metrics.failures, failures);
+        if (readings.first().prog == QLatin1String("0.5"))
+            QCOMPARE(account.metrics.received.value_or(0), 12.0);
+    }
+
+    // A cycle over the stored CPUs of a given settings file writes the textfile; a second exporter
+    // takes over the readings, so one run each (as from cron) tells a stalled CPU from a working one.
+    void cyclesOverStoredCpus()
+    {
+        IsolatedSettings isolated;
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("other.conf"));
+        const QString client = dir.filePath(QStringLiteral("c1/"));
+        QVERIFY(WriteTextFile(client + ClientReader::StateFile, "prog=0.25\ncpu=10\n"));
+        QVERIFY(WriteTextFile(client + ClientReader::UserFile, "nwus=3\nnresults=2\ntotal_cpu=9\n"));
+        SettingsStore::useFile(ini);
+        {
+            SettingsStore::Batch batch;
+            SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("c \"1\",off,"));
+            SettingsStore::save(QStringLiteral("c \"1\""), Schema::CPUPath, client);
+            SettingsStore::saveBool(QStringLiteral("off"), Schema::AllowUpdates, false);
+        }
+        const QList<Exporter::Cpu> cpus = Exporter::StoredCpus();
+        SettingsStore::useFile(QString());
+        QVERIFY(QFile::exists(ini));
+        QVERIFY(!QFile::exists(isolated.configFile()));
+        QCOMPARE(cpus.size(), 1);
+
+        const QString prom = dir.filePath(QStringLiteral("tavrik.prom"));
+        const QString state = dir.filePath(QStringLiteral("state.json"));
+        const Options options;
+        for (const char *expected : { "working", "stalled" }) {
+            Exporter exporter(options, prom);
+            exporter.setStateFile(state);
+            exporter.setCpus(cpus);
+            QSignalSpy written(&exporter, &Exporter::cycleWritten);
+            exporter.runCycle();
+            QVERIFY(written.wait(5000));
+            QCOMPARE(written.first().first().toBool(), true);
+            QFile f(prom);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(f.readAll());
+            QVERIFY2(
+                text.contains(QStringLiteral("tavrik_cpu_state{cpu=\"c \\\"1\\\"\",state=\"%1\"} 1").arg(expected)),
+                qPrintable(text));
+            QVERIFY(text.contains(QLatin1String("tavrik_cpu_progress_ratio{cpu=\"c \\\"1\\\"\"} 0.25\n")));
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3); // no temporary file left
+    }
+};
+
+TAVRIK_TEST(ExporterTest)
+#include "ExporterTest.moc"
