@@ -210,6 +210,7 @@ private:
     void downloadWatch()
     {
         MonitorFields &m = r.fields;
+        r.downloadWatched = true;
         if (m.DownloadStart == 0) {
             downloadStartedNotice();
             m.DownloadStart = clockSecond();

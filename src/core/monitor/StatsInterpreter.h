@@ -56,6 +56,7 @@ struct UpdateResult
     std::optional<QString> downloadedText; // lblPackageDown
     std::optional<QString> uploadedText; // lblPackageUp
     bool playAlarm = false;
+    bool downloadWatched = false; // the client waits for a new work unit and its download is timed
 
     std::optional<double> cpuSeconds; // this CPU's share of the status bar's current time
     std::optional<QString> downloaded; // status-bar account figures, only when this CPU leads
