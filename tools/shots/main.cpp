@@ -69,9 +69,13 @@ int main(int argc, char *argv[])
         const QString what = step.mid(colon + 1);
         QTimer::singleShot(ms, &app, [what] {
             if (what == QLatin1String("quit")) {
+                // Closing the panel takes other windows with it: find it first, then close it.
+                QWidget *panel = nullptr;
                 for (QWidget *w : QApplication::topLevelWidgets())
                     if (w->objectName() == QLatin1String("mfrmTavrik"))
-                        w->close();
+                        panel = w;
+                if (panel)
+                    panel->close();
             } else if (what.startsWith(u'@')) {
                 QGuiApplication::primaryScreen()->grabWindow(0).save(what.mid(1));
             } else {

@@ -79,7 +79,7 @@ inline const QString AlarmFileName = QStringLiteral("log.wav");
 inline const QRect MainWindowPlacement(105, 105, 10605, 6000);
 inline const QRect MessagePlacement(105, 105, 4470, 1560);
 inline const QRect DisplayPlacement(300, 55, 2970, 255);
-inline const QRect OverviewPlacement(1500, 1500, 12000, 4500);
+inline const QRect OverviewPlacement(1500, 7500, 15600, 5700);
 
 // Product data written to the Author section and used by the Help menu
 inline const QString AuthorName = QStringLiteral("The Tavrik developers");
