@@ -10,7 +10,7 @@ static QList<WindowView> views(const QStringList &texts)
     QList<WindowView> out;
     for (const QString &t : texts) {
         const QStringList f = t.split(u'|');
-        WindowView v { f.value(0) == u"1", {}, {}, f.value(3) };
+        WindowView v { f.value(0) == u"1", {}, {}, f.value(3), f.value(4) };
         if (f.value(1) != u"~")
             v.putOnDisplay = f.value(1) == u"1";
         if (f.value(2) != u"~")
@@ -20,7 +20,7 @@ static QList<WindowView> views(const QStringList &texts)
     return out;
 }
 
-static const QStringList TwoOnOneOff { "0|~|~|Panel", "1|1|12.5%|Alpha", "1|0|40%|Beta", "1|1|77%|Gamma" };
+static const QStringList TwoOnOneOff { "0|~|~|Panel", "1|1|12.5%|Alpha", "1|0|40%|Beta", "1|1|77%|Gamma|stalled" };
 
 class DisplayTickerTest : public QObject
 {
@@ -96,10 +96,11 @@ private Q_SLOTS:
         // takes Alpha, so the outer search goes on to Gamma.
         QCOMPARE(nested, QList<bool>({ true, false, true }));
         QCOMPARE(ticker.shownName(), QStringLiteral("Gamma"));
+        QCOMPARE(ticker.shownLine(), QStringLiteral("Gamma \u2013 stalled"));
         for (int i = 0; i < 5; ++i)
             QVERIFY(!ticker.Tick(5));
         QVERIFY(ticker.Tick(5));
-        QCOMPARE(ticker.shownName(), QStringLiteral("Alpha"));
+        QCOMPARE(ticker.shownLine(), QStringLiteral("Alpha"));
         QVERIFY(!ticker.isBusy());
     }
 

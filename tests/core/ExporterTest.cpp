@@ -34,7 +34,7 @@ ClientSnapshot files(const Reading &r)
     return s;
 }
 
-QString metricsFor(CpuState state, const QString &name)
+QString metricsFor(MetricState state, const QString &name)
 {
     CpuMetrics m;
     m.name = name;
@@ -45,7 +45,7 @@ QString metricsFor(CpuState state, const QString &name)
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Reading>)
-Q_DECLARE_METATYPE(CpuState)
+Q_DECLARE_METATYPE(MetricState)
 
 class ExporterTest : public QObject
 {
@@ -75,7 +75,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, label);
         for (int i = 0; i < MetricsText::StateCount; ++i) {
-            const QString text = metricsFor(CpuState(i), name);
+            const QString text = metricsFor(MetricState(i), name);
             const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
             QStringList typed;
             for (qsizetype k = 0; k < lines.size(); ++k) {
@@ -92,7 +92,7 @@ private Q_SLOTS:
             QCOMPARE(text.count(QLatin1String("# HELP ")), typed.size());
             for (int j = 0; j < MetricsText::StateCount; ++j) {
                 const QString sample = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} %3\n")
-                                           .arg(label, MetricsText::StateName(CpuState(j)), i == j ? "1" : "0");
+                                           .arg(label, MetricsText::StateName(MetricState(j)), i == j ? "1" : "0");
                 QVERIFY2(text.contains(sample), qPrintable(sample));
             }
         }
@@ -101,43 +101,43 @@ private Q_SLOTS:
     void states_data()
     {
         QTest::addColumn<QList<Reading>>("readings");
-        QTest::addColumn<CpuState>("state");
+        QTest::addColumn<MetricState>("state");
         QTest::addColumn<int>("failure");
         QTest::addColumn<double>("downloadSeconds");
         const QString half = QStringLiteral("0.5");
         const QString done = QStringLiteral("1.0");
-        QTest::newRow("first reading") << QList<Reading> { { half } } << CpuState::Working << 0 << 0.0;
-        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << CpuState::Stalled << 0 << 0.0;
-        QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << CpuState::Working << 0 << 0.0;
-        QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << CpuState::Stalled << 0 << 0.0;
+        QTest::newRow("first reading") << QList<Reading> { { half } } << MetricState::Working << 0 << 0.0;
+        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << MetricState::Stalled << 0 << 0.0;
+        QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << MetricState::Working << 0 << 0.0;
+        QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << MetricState::Stalled << 0 << 0.0;
         QTest::newRow("finished unit again")
-            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << CpuState::Downloading << 0
-            << 60.0;
+            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << MetricState::Downloading
+            << 0 << 60.0;
         QTest::newRow("no download file yet")
-            << QList<Reading> { { done }, { done, 0, false, 30 } } << CpuState::Downloading << 53 << 0.0;
+            << QList<Reading> { { done }, { done, 0, false, 30 } } << MetricState::Downloading << 53 << 0.0;
         QTest::newRow("past the alarm") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 } }
-                                        << CpuState::DownloadLate << 0 << 61.0;
+                                        << MetricState::DownloadLate << 0 << 61.0;
         QTest::newRow("late until the unit arrives")
             << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 }, { {}, 53, true, 100 } }
-            << CpuState::DownloadLate << 53 << 70.0;
+            << MetricState::DownloadLate << 53 << 70.0;
         QTest::newRow("new unit") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 },
             { "0.001", 0, false, 100 } }
-                                  << CpuState::Working << 0 << 0.0;
+                                  << MetricState::Working << 0 << 0.0;
         // The watch of the next unit starts afresh, not from the last download's start.
         QTest::newRow("next unit timed afresh") << QList<Reading> { { done }, { done, 0, true, 30 },
             { "0.001", 0, false, 40 }, { done, 0, false, 500 }, { done, 0, true, 530 }, { done, 0, true, 560 } }
-                                                << CpuState::Downloading << 0 << 30.0;
-        QTest::newRow("path not found") << QList<Reading> { { half }, { {}, 76 } } << CpuState::Unreachable << 76
+                                                << MetricState::Downloading << 0 << 30.0;
+        QTest::newRow("path not found") << QList<Reading> { { half }, { {}, 76 } } << MetricState::Unreachable << 76
                                         << 0.0;
-        QTest::newRow("drive not available") << QList<Reading> { { {}, 52 } } << CpuState::Unreachable << 52 << 0.0;
-        QTest::newRow("half written") << QList<Reading> { { half }, { {} } } << CpuState::Failed << 5 << 0.0;
-        QTest::newRow("no state, no download") << QList<Reading> { { {}, 53 } } << CpuState::Failed << 53 << 0.0;
+        QTest::newRow("drive not available") << QList<Reading> { { {}, 52 } } << MetricState::Unreachable << 52 << 0.0;
+        QTest::newRow("half written") << QList<Reading> { { half }, { {} } } << MetricState::Failed << 5 << 0.0;
+        QTest::newRow("no state, no download") << QList<Reading> { { {}, 53 } } << MetricState::Failed << 53 << 0.0;
     }
 
     void states()
     {
         QFETCH(QList<Reading>, readings);
-        QFETCH(CpuState, state);
+        QFETCH(MetricState, state);
         QFETCH(int, failure);
         QFETCH(double, downloadSeconds);
         ExportedCpu cpu;

@@ -11,6 +11,7 @@
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
 #include "shared/Framework.h"
+#include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
 
 #include <QCheckBox>
@@ -104,7 +105,9 @@ private Q_SLOTS:
         QCOMPARE(
             shown, QStringList({ "Alpha", "-1", "50%", modDateTime::SecondsToText(3600), dir, "120", "119", "120" }));
         QVERIFY(Framework::LoadedWindows().contains(w));
-        QCOMPARE(colour(percent), QColor(0, 0, 255));
+        const StateColours::Set colours = StateColours::For(w->palette());
+        QCOMPARE(colour(percent), colours.moving);
+        QCOMPARE(w->attentionWords(), QString());
         QCOMPARE(get<QProgressBar>(w, "ProgressBar1")->value(), 50);
         QCOMPARE(m_totals->downloaded(), QStringLiteral("120"));
         QCOMPARE(m_totals->currentSeconds(), 3600.0);
@@ -112,7 +115,9 @@ private Q_SLOTS:
         QVERIFY(log().contains(QStringLiteral("Loaded successfully.\r\nName: Alpha\r\nPath: ") + dir + u'\r'));
 
         read(w);
-        QCOMPARE(colour(percent), QColor(255, 0, 0));
+        QCOMPARE(colour(percent), colours.stalled);
+        QCOMPARE(get(w, "lblState")->text(), QStringLiteral("stalled"));
+        QCOMPARE(w->toolTip(), QStringLiteral("Alpha: stalled"));
         QCOMPARE(m_totals->currentSeconds(), 3600.0); // read twice, counted once
         QVERIFY(!get<QWidget>(w, "picDownloading")->isVisible());
 
@@ -123,9 +128,17 @@ private Q_SLOTS:
         read(w); // unchanged at 100: the download is watched
         QVERIFY(get<QWidget>(w, "picDownloading")->isVisible());
         QCOMPARE(get(w, "Label3")->text(), QStringLiteral("Downloading a new work unit..."));
-        QCOMPARE(colour(get(w, "Label3")), QColor(0, 0, 0));
+        QCOMPARE(colour(get(w, "Label3")), colours.text);
         QCOMPARE(w->percentText(), QStringLiteral("25%"));
-        QCOMPARE(colour(percent), QColor(255, 0, 0));
+        QCOMPARE(colour(percent), colours.stalled);
+        QCOMPARE(w->attentionWords(), QStringLiteral("downloading"));
+        // A dark palette at run time: the texts follow it and stay readable.
+        QPalette dark = w->palette();
+        dark.setColor(QPalette::Window, QColor(40, 40, 40));
+        dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+        w->setPalette(dark);
+        for (const char *name : { "lblPercent", "Label3" })
+            QVERIFY2(StateColours::Contrast(colour(get(w, name)), QColor(40, 40, 40)) >= 4.5, name);
         QCOMPARE(m_totals->uploaded(), QStringLiteral("120"));
     }
 

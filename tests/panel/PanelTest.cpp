@@ -1,11 +1,13 @@
 #include "common/TestSupport.h"
 #include "dialogs/frmCPUInfo.h"
 #include "log/frmMessages.h"
+#include "monitor/CpuStatus.h"
 #include "monitor/StatusTotals.h"
 #include "monitor/UpdateCycle.h"
 #include "monitor/frmSetiControl.h"
 #include "monitor/modDateTime.h"
 #include "panel/CpuList.h"
+#include "panel/frmOverview.h"
 #include "panel/mfrmTavrik.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
@@ -23,6 +25,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -192,6 +195,54 @@ private Q_SLOTS:
         QVERIFY(!again.cpuWindows().at(0)->AllowUpdates());
         QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den/Attic,Laptop,Box, 7,"));
         QVERIFY(again.close());
+    }
+
+    // Twelve CPUs without stored places, on a 1600x1000 screen: none covers another or the log,
+    // before and after Tile as Grid; the overview lists them and brings one up.
+    void twelveCpusGridAndOverview()
+    {
+        QStringList cpuNames, paths;
+        for (int i = 0; i < 12; ++i) {
+            cpuNames.append(QStringLiteral("cpu%1").arg(i));
+            paths.append(i == 5 ? m_clients->filePath(QStringLiteral("gone/")) : writeClient("c", 0.5));
+        }
+        storeHandOver(cpuNames, paths);
+        SettingsStore::savePlacement(Schema::MainWindow, Framework::PixelsToTwips(QRect(0, 0, 1600, 1000)));
+        mfrmTavrik w(m_options);
+        w.Load();
+        settle(w);
+        auto frames = [&w] {
+            QList<QRect> out;
+            for (QMdiSubWindow *sub : w.mdiArea()->subWindowList())
+                out.append(sub->geometry());
+            return out;
+        };
+        auto apart = [](const QList<QRect> &rects) {
+            for (int i = 0; i < rects.size(); ++i)
+                for (int j = i + 1; j < rects.size(); ++j)
+                    if (rects[i].intersects(rects[j]))
+                        return false;
+            return rects.size() == 13;
+        };
+        QVERIFY(apart(frames()));
+        w.mnuWindowTileGrid_Click();
+        QVERIFY(apart(frames()));
+        const int width = w.mdiArea()->viewport()->width();
+        for (frmSetiControl *cpu : w.cpuWindows()) {
+            QVERIFY(Framework::FrameOf(cpu)->geometry().right() < width);
+            QVERIFY(Framework::FrameOf(cpu)->geometry().bottom() < w.mdiArea()->viewport()->height());
+        }
+
+        w.mnuWindowOverview_Click();
+        QTableView *table = w.overview()->table();
+        QCOMPARE(table->model()->rowCount(), 12);
+        table->sortByColumn(CpuStatusModel::State, Qt::DescendingOrder);
+        const QModelIndex top = table->model()->index(0, CpuStatusModel::Name);
+        QCOMPARE(top.data().toString(), QStringLiteral("cpu5"));
+        QCOMPARE(top.siblingAtColumn(CpuStatusModel::State).data().toString(), QStringLiteral("unreachable"));
+        Q_EMIT table->activated(top);
+        QCOMPARE(w.activeCpu()->CPUName(), QStringLiteral("cpu5"));
+        QVERIFY(w.close());
     }
 
     void addEditRemoveAreStoredAtOnce()

@@ -56,12 +56,18 @@ bool DisplayTicker::changeCPU()
         if (view.percentText)
             m_percent = *view.percentText;
         m_name = view.caption;
+        m_state = view.stateWords;
         changed = true;
     }
     ++m_scanPosition;
     if (m_scanPosition >= views.size())
         m_scanPosition = 0;
     return changed;
+}
+
+QString DisplayTicker::Line(const QString &name, const QString &stateWords)
+{
+    return stateWords.isEmpty() ? name : name + QStringLiteral(" \u2013 ") + stateWords;
 }
 
 std::optional<qint16> ScrollIntervalFromReply(const QString &reply)

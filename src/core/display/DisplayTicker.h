@@ -14,6 +14,7 @@ struct WindowView
     std::optional<bool> putOnDisplay;
     std::optional<QString> percentText;
     QString caption;
+    QString stateWords; // the CPU's state when it needs saying ("stalled"), else empty
 };
 
 // The display's tick counting and its choice of the next CPU, kept apart from any widget.
@@ -36,6 +37,9 @@ public:
 
     QString shownPercent() const { return m_percent; }
     QString shownName() const { return m_name; }
+    // The name with the state in words after it, as the display's second label shows it.
+    QString shownLine() const { return Line(m_name, m_state); }
+    static QString Line(const QString &name, const QString &stateWords);
 
     qint16 tickCount() const { return m_tickCount; }
     qint16 scanPosition() const { return m_scanPosition; }
@@ -50,6 +54,7 @@ private:
     ViewSource m_source;
     QString m_percent;
     QString m_name;
+    QString m_state;
     qint16 m_tickCount = 0;
     qint16 m_scanPosition = 0;
     bool m_busy = false;

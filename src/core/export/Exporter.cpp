@@ -137,18 +137,18 @@ void Exporter::Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSna
         if (cpu.downloadSince == 0)
             cpu.downloadSince = unixTime;
         cpu.late = cpu.late || r.playAlarm;
-        m.state = cpu.late ? CpuState::DownloadLate : CpuState::Downloading;
+        m.state = cpu.late ? MetricState::DownloadLate : MetricState::Downloading;
     } else if (r.failure == Failure::PathNotFound || r.failure == Failure::BadFileName) {
-        m.state = CpuState::Unreachable;
+        m.state = MetricState::Unreachable;
     } else if (r.failure) {
-        m.state = CpuState::Failed;
+        m.state = MetricState::Failed;
     } else {
         cpu.downloadSince = 0;
         cpu.late = false;
-        m.state = r.percentRed.value_or(true) ? CpuState::Stalled : CpuState::Working;
+        m.state = r.percentRed.value_or(true) ? MetricState::Stalled : MetricState::Working;
         // A unit in progress ends any download timing, so the next finished unit is timed afresh
         // instead of from the last download's start.
-        if (m.state == CpuState::Working)
+        if (m.state == MetricState::Working)
             cpu.fields.DownloadStart = 0;
     }
     m.downloadSeconds = waiting ? std::max(0.0, unixTime - cpu.downloadSince) : 0;

@@ -58,20 +58,20 @@ QString label(const char *name, const QString &value)
 
 } // namespace
 
-QString MetricsText::StateName(CpuState state)
+QString MetricsText::StateName(MetricState state)
 {
     switch (state) {
-    case CpuState::Working:
+    case MetricState::Working:
         return QStringLiteral("working");
-    case CpuState::Stalled:
+    case MetricState::Stalled:
         return QStringLiteral("stalled");
-    case CpuState::Downloading:
+    case MetricState::Downloading:
         return QStringLiteral("downloading");
-    case CpuState::DownloadLate:
+    case MetricState::DownloadLate:
         return QStringLiteral("download_late");
-    case CpuState::Unreachable:
+    case MetricState::Unreachable:
         return QStringLiteral("unreachable");
-    case CpuState::Failed:
+    case MetricState::Failed:
         return QStringLiteral("failed");
     }
     return QString();
@@ -108,7 +108,7 @@ QByteArray MetricsText::Render(const ExportSnapshot &s)
     w.family("tavrik_cpu_state", "gauge", "1 for the CPU's state at the latest reading, 0 for the others.");
     perCpu([&](const CpuMetrics &c, const QString &cpu) {
         for (int i = 0; i < StateCount; ++i) {
-            const auto state = CpuState(i);
+            const auto state = MetricState(i);
             w.sample(cpu % u',' % label("state", StateName(state)), state == c.state ? 1 : 0);
         }
     });

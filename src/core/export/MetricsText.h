@@ -8,12 +8,12 @@
 #include <optional>
 
 // What one CPU looks like to a metrics scraper.
-enum class CpuState { Working, Stalled, Downloading, DownloadLate, Unreachable, Failed };
+enum class MetricState { Working, Stalled, Downloading, DownloadLate, Unreachable, Failed };
 
 struct CpuMetrics
 {
     QString name;
-    CpuState state = CpuState::Working;
+    MetricState state = MetricState::Working;
     int failure = 0; // code of the latest reading's failure, 0 when it succeeded
     double progressRatio = 0; // 0 to 1
     std::optional<double> cpuSeconds; // on the current work unit, as last read
@@ -41,7 +41,7 @@ struct ExportSnapshot
 namespace MetricsText {
 
 constexpr int StateCount = 6;
-QString StateName(CpuState state);
+QString StateName(MetricState state);
 // A label value as the format requires: backslash, double quote and line feed escaped.
 QString EscapeLabel(const QString &value);
 // Every metric family once, HELP and TYPE first; a family without a sample is left out.

@@ -33,6 +33,7 @@ void LoadOptions(Options &o)
     assignIf(o.ScrollInterval, S::getInt16(A, Schema::ScrollInterval, Schema::DefaultScrollInterval));
     assignIf(o.StartMinimized, S::getBool(A, Schema::StartMinimized, Schema::BoolFalse));
     assignIf(o.DisplayTopMost, S::getBool(A, Schema::DisplayTopMost, Schema::BoolTrue));
+    assignIf(o.Notifications, S::getBool(A, Schema::Notifications, Schema::BoolTrue));
     // The Options dialog keeps intervals within 0 to 30000; a value outside that came from a
     // damaged or hand-edited file and would run a cycle every second or an alarm every update.
     auto withinRange = [](qint16 &value, const QString &builtIn) {
@@ -59,6 +60,7 @@ bool SaveOptions(const Options &o)
     ok = S::saveBool(A, Schema::Scroll, o.Scroll) && ok;
     ok = S::saveBool(A, Schema::StartMinimized, o.StartMinimized) && ok;
     ok = S::saveInt(A, Schema::ScrollInterval, o.ScrollInterval) && ok;
+    ok = S::saveBool(A, Schema::Notifications, o.Notifications) && ok;
     return S::saveBool(A, Schema::DisplayTopMost, o.DisplayTopMost) && ok;
 }
 

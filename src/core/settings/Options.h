@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// The eight option values. The program owns one set and hands it to whoever needs it.
+// The option values. The program owns one set and hands it to whoever needs it.
 struct Options
 {
     qint16 MonitorInterval = 0; // seconds between update cycles (ticks of the 1 s timer)
@@ -13,13 +13,14 @@ struct Options
     qint16 ScrollInterval = 0; // seconds between CPUs on the scrolling display
     bool StartMinimized = false;
     bool DisplayTopMost = false;
+    bool Notifications = false; // desktop notifications when a CPU needs attention or recovers
 };
 
 namespace modTavrik {
 
-// Reads the eight options; a value that does not convert leaves its member as it was.
+// Reads the options; a value that does not convert leaves its member as it was.
 void LoadOptions(Options &options);
-// Writes the Author section and the eight options; false when the store could not be written.
+// Writes the Author section and the options; false when the store could not be written.
 bool SaveOptions(const Options &options);
 
 // The folder holding the program's own files (sounds, ReadMe.htm), with a trailing separator:

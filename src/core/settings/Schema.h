@@ -16,6 +16,7 @@ inline const QString Author = QStringLiteral("Author");
 inline const QString Message = QStringLiteral("Message");
 inline const QString SDisplay = QStringLiteral("SDisplay");
 inline const QString MainWindow = QStringLiteral("mfrmTavrik");
+inline const QString Overview = QStringLiteral("frmOverview");
 
 // Option keys in AppSettings
 inline const QString MonitorInterval = QStringLiteral("MonitorInterval");
@@ -26,6 +27,7 @@ inline const QString Scroll = QStringLiteral("Scroll");
 inline const QString ScrollInterval = QStringLiteral("ScrollInterval");
 inline const QString StartMinimized = QStringLiteral("StartMinimized");
 inline const QString DisplayTopMost = QStringLiteral("DisplayTopMost");
+inline const QString Notifications = QStringLiteral("Notifications"); // desktop notifications of CPU states
 
 // Other AppSettings keys
 inline const QString CPUs = QStringLiteral("CPUs");
@@ -77,6 +79,7 @@ inline const QString AlarmFileName = QStringLiteral("log.wav");
 inline const QRect MainWindowPlacement(105, 105, 10605, 6000);
 inline const QRect MessagePlacement(105, 105, 4470, 1560);
 inline const QRect DisplayPlacement(300, 55, 2970, 255);
+inline const QRect OverviewPlacement(1500, 7500, 15600, 5700);
 
 // Product data written to the Author section and used by the Help menu
 inline const QString AuthorName = QStringLiteral("The Tavrik developers");

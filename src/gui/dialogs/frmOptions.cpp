@@ -33,6 +33,7 @@ public:
     QCheckBox *scroll = nullptr; // Check1_1
     QCheckBox *startMinimized = nullptr; // Check1_2
     QCheckBox *displayTopMost = nullptr; // Check1_3
+    QCheckBox *notifications = nullptr; // Check1_4
     QPushButton *close = nullptr; // Command1_0
     QPushButton *cancel = nullptr; // Command1_1
 
@@ -112,12 +113,14 @@ frmOptions::frmOptions(Options &options, QWidget *parent)
     d->tbScrollInterval = box("tbScrollInterval", 1380, 1800, 855, IntervalMaxLength);
     d->scroll = check("Check1_1", QStringLiteral("Show scrolling display when minimized?"), 2160, 3195);
     d->displayTopMost = check("Check1_3", QStringLiteral("Scrolling display topmost window?"), 2460, 3195);
+    d->notifications = check("Check1_4", QStringLiteral("Desktop notifications of CPU states?"), 2760, 3195);
     d->close = button("Command1_0", QStringLiteral("&Close"), 5700, 2700, 1155, 375);
     d->cancel = button("Command1_1", QStringLiteral("&Cancel"), 4440, 2700, 1155, 375);
     d->close->setDefault(true);
 
     QWidget *order[] = { d->tbRefreshInterval, d->tbAlarmInterval, d->tbAlarmSound, d->browse, d->testAlarm,
-        d->soundsOn, d->startMinimized, d->tbScrollInterval, d->scroll, d->displayTopMost, d->close, d->cancel };
+        d->soundsOn, d->startMinimized, d->tbScrollInterval, d->scroll, d->displayTopMost, d->notifications, d->close,
+        d->cancel };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -147,6 +150,7 @@ void frmOptions::Form_Load()
     d->scroll->setChecked(d->options.Scroll);
     d->startMinimized->setChecked(d->options.StartMinimized);
     d->displayTopMost->setChecked(d->options.DisplayTopMost);
+    d->notifications->setChecked(d->options.Notifications);
 }
 
 bool frmOptions::eventFilter(QObject *watched, QEvent *event)
@@ -176,6 +180,7 @@ void frmOptions::Command1_Click(int index)
         d->options.Scroll = d->scroll->isChecked();
         d->options.StartMinimized = d->startMinimized->isChecked();
         d->options.DisplayTopMost = d->displayTopMost->isChecked();
+        d->options.Notifications = d->notifications->isChecked();
         // A failed write is told by the store itself; the dialog closes either way.
         modTavrik::SaveOptions(d->options);
         accept();

@@ -75,6 +75,7 @@ QList<WindowView> ViewsOfLoadedWindows()
         if (auto *cpu = qobject_cast<frmSetiControl *>(w)) {
             v.putOnDisplay = cpu->PutOnDisplay();
             v.percentText = cpu->percentText();
+            v.stateWords = cpu->attentionWords();
         }
         views.append(v);
     }
@@ -92,6 +93,7 @@ public:
     QAction *addItem(const char *name, const QString &caption, bool checkable = false);
     void setCaption(const QString &caption);
     void layoutLabels();
+    void showTexts(const QString &percent, const QString &line);
     void setMovingMode(bool on);
     void raiseTopToZero();
     void askUnload();
@@ -238,6 +240,19 @@ void frmDisplay::Private::layoutLabels()
     titleStrip->setGeometry(0, 0, q->width(), top);
     lblPercent->setGeometry(px(PercentLeft), top + py(LabelTop), px(PercentWidth), py(LabelHeight));
     lblCPUName->setGeometry(px(NameLeft), top + py(LabelTop), qMax(0, q->width() - px(NameLeft)), py(LabelHeight));
+}
+
+void frmDisplay::Private::showTexts(const QString &percent, const QString &line)
+{
+    // Every digit of "90.37341%" shows: the face steps down until the text fits its label.
+    QFont f = q->font();
+    const int room = lblPercent->width() - 2;
+    while (f.pointSizeF() > 5.5 && QFontMetrics(f).horizontalAdvance(percent) > room)
+        f.setPointSizeF(f.pointSizeF() - 0.5);
+    if (f != lblPercent->font())
+        lblPercent->setFont(f);
+    lblPercent->setText(percent);
+    lblCPUName->setText(line);
 }
 
 void frmDisplay::Private::setMovingMode(bool on)
@@ -407,8 +422,17 @@ void frmDisplay::Load()
     if (!OnSomeScreen(r))
         move(PlaceOnPrimary(r));
 
-    show();
+    // The first frame already holds what the display is about: the labels in their places and
+    // the CPU the first change will show, without moving the display's own order on.
     d->layoutLabels();
+    const QList<WindowView> views = ViewsOfLoadedWindows();
+    for (const WindowView &v : views) {
+        if (DisplayTicker::Qualifies(v)) {
+            d->showTexts(v.percentText.value_or(QString()), DisplayTicker::Line(v.caption, v.stateWords));
+            break;
+        }
+    }
+    show();
 }
 
 void frmDisplay::Unload()
@@ -426,8 +450,6 @@ bool frmDisplay::isUnloaded() const
 
 void frmDisplay::Timer1_Timer()
 {
-    if (d->ticker.Tick(d->options.ScrollInterval)) {
-        d->lblPercent->setText(d->ticker.shownPercent());
-        d->lblCPUName->setText(d->ticker.shownName());
-    }
+    if (d->ticker.Tick(d->options.ScrollInterval))
+        d->showTexts(d->ticker.shownPercent(), d->ticker.shownLine());
 }

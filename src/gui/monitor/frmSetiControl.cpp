@@ -3,12 +3,15 @@
 #include "dialogs/frmCPUInfo.h"
 #include "log/frmMessages.h"
 #include "monitor/ClientReader.h"
+#include "monitor/CpuStatus.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/StatusTotals.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "shared/Clock.h"
 #include "shared/Framework.h"
+#include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
 
 #include <QCloseEvent>
@@ -25,9 +28,6 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
-const QColor Blue(0, 0, 255);
-const QColor Red(255, 0, 0);
-const QColor Black(0, 0, 0);
 constexpr qreal PercentPointSize = 11.25;
 
 void setTextColour(QWidget *w, const QColor &colour)
@@ -72,6 +72,9 @@ public:
     bool allowUpdates = false;
     bool putOnDisplay = false;
     MonitorFields fields;
+    CpuStatus status;
+    bool percentRed = false;
+    bool storedPlace = false;
     bool unloaded = false;
     QPointer<QMdiSubWindow> sub;
 
@@ -79,6 +82,7 @@ public:
     // that panel instead of making the MDI frame lay itself out again.
     QWidget *body = nullptr;
     QLabel *pathLabel = nullptr; // lblPath
+    QLabel *stateLabel = nullptr; // lblState: the state in words, beside the path
     QProgressBar *bar = nullptr; // ProgressBar1
     QLabel *percent = nullptr; // lblPercent
     qreal percentPoints = PercentPointSize;
@@ -120,6 +124,9 @@ frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWi
     d->body->setObjectName(QStringLiteral("body"));
     QWidget *body = d->body;
     d->pathLabel = label(body, "lblPath", QString(), 60, 60, 4215, 195);
+    d->stateLabel = label(body, "lblState", QString(), 60, 60, 4215, 195);
+    d->stateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    d->stateLabel->hide();
     d->bar = new QProgressBar(body);
     d->bar->setRange(0, 100);
     d->bar->setValue(0);
@@ -148,6 +155,7 @@ frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWi
         = label(d->downloadPanel, "Label3", QStringLiteral("Downloading a new work unit"), 60, 180, 4335, 195);
     d->downloadPanel->raise();
     d->downloadPanel->hide();
+    applyColours();
 
     setContextMenuPolicy(Qt::PreventContextMenu);
 }
@@ -213,6 +221,22 @@ QString frmSetiControl::percentText() const
     return d->percent->text();
 }
 
+const CpuStatus &frmSetiControl::status() const
+{
+    return d->status;
+}
+
+QString frmSetiControl::attentionWords() const
+{
+    const CpuState s = d->status.state;
+    return s == CpuState::Working || s == CpuState::Unknown ? QString() : d->status.words();
+}
+
+bool frmSetiControl::hasStoredPlace() const
+{
+    return d->storedPlace;
+}
+
 void frmSetiControl::applyNameAndPath()
 {
     setWindowTitle(d->name);
@@ -271,6 +295,7 @@ bool frmSetiControl::Load(QMdiArea *area)
             fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
             fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
             fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue));
+        d->storedPlace = !SettingsStore::get(d->name, Schema::Top, QString()).isEmpty();
         Framework::SetGeometryTwips(this, SettingsStore::getPlacement(d->name, defaults));
         // A frame taller than the one the stored sizes were made for must not cut off the panel.
         QWidget *frame = Framework::FrameOf(this);
@@ -351,12 +376,12 @@ void frmSetiControl::apply(const UpdateResult &r)
 {
     d->fields = r.fields;
     if (r.percentRed)
-        setTextColour(d->percent, *r.percentRed ? Red : Blue);
+        d->percentRed = *r.percentRed;
+    applyColours();
     if (r.downloadingVisible && d->downloadPanel->isVisibleTo(this) != *r.downloadingVisible)
         d->downloadPanel->setVisible(*r.downloadingVisible);
     if (r.downloadCaption)
         setLabelText(d->downloadCaption, *r.downloadCaption);
-    setTextColour(d->downloadCaption, r.fields.downloadNoticeRed ? Red : Black);
     d->bar->setValue(qRound(r.fields.barPercent));
     if (r.percentText)
         setPercentText(*r.percentText);
@@ -381,6 +406,32 @@ void frmSetiControl::apply(const UpdateResult &r)
         d->totals.setTotalTimeText(*r.totalTimeText);
 
     frmMessages::Append(r.log);
+
+    d->status = CpuStatus::Next(d->status, r, Clock::Now(), d->options.AlarmInterval);
+    showState();
+    Q_EMIT statusChanged();
+}
+
+void frmSetiControl::applyColours()
+{
+    const StateColours::Set colours = StateColours::For(palette());
+    setTextColour(d->percent, d->percentRed ? colours.stalled : colours.moving);
+    setTextColour(d->downloadCaption, d->fields.downloadNoticeRed ? colours.stalled : colours.text);
+    setTextColour(d->stateLabel, d->status.needsAttention() ? colours.stalled : colours.text);
+}
+
+void frmSetiControl::showState()
+{
+    // In words as well as in colour: in the path's row when something is amiss, and as the tip.
+    const QString words = attentionWords();
+    setToolTip(d->name + QStringLiteral(": ") + d->status.words());
+    setLabelText(d->stateLabel, words);
+    d->stateLabel->setVisible(!words.isEmpty());
+    const QRect row = Framework::TwipsToPixels(QRect(60, 60, 4215, 195), this);
+    const int wordsWidth = words.isEmpty() ? 0 : d->stateLabel->fontMetrics().horizontalAdvance(words) + 8;
+    d->stateLabel->setGeometry(row.right() - wordsWidth + 1, row.top(), wordsWidth, row.height());
+    d->pathLabel->resize(row.width() - wordsWidth, row.height());
+    applyColours();
 }
 
 void frmSetiControl::setPercentText(const QString &text)
@@ -414,6 +465,8 @@ void frmSetiControl::closeEvent(QCloseEvent *event)
 
 void frmSetiControl::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::PaletteChange)
+        applyColours();
     if (event->type() == QEvent::ActivationChange && !d->sub && isActiveWindow())
         Q_EMIT activated();
     QWidget::changeEvent(event);

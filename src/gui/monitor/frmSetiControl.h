@@ -5,6 +5,7 @@
 class QMdiArea;
 class StatusTotals;
 struct ClientSnapshot;
+struct CpuStatus;
 struct Options;
 struct UpdateResult;
 
@@ -46,6 +47,12 @@ public:
 
     // What the scrolling display copies.
     QString percentText() const;
+    // The state as the last applied reading left it, and in words ("stalled"); the words are
+    // empty while the client simply works.
+    const CpuStatus &status() const;
+    QString attentionWords() const;
+    // Where the window sat came from its settings section rather than from the defaults.
+    bool hasStoredPlace() const;
     // Rewrites caption and path label after an edit of the CPU.
     void applyNameAndPath();
 
@@ -53,6 +60,7 @@ Q_SIGNALS:
     void activated(); // became the active child: the main window's check marks follow it
     void popupMenuRequested(const QPoint &globalPos); // right button anywhere on the window, Menu key
     void editRequested(); // double click on the window's background
+    void statusChanged(); // a reading was applied
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -67,6 +75,8 @@ protected:
 private:
     void apply(const UpdateResult &r);
     void setPercentText(const QString &text);
+    void applyColours();
+    void showState();
 
     class Private;
     Private *d;

@@ -5,10 +5,15 @@
 #include "dialogs/frmOptions.h"
 #include "display/frmDisplay.h"
 #include "log/frmMessages.h"
+#include "monitor/AlertRule.h"
+#include "monitor/CpuStatus.h"
 #include "monitor/StatusTotals.h"
 #include "monitor/UpdateCycle.h"
 #include "monitor/frmSetiControl.h"
 #include "panel/CpuList.h"
+#include "panel/GridPlacement.h"
+#include "panel/PanelTray.h"
+#include "panel/frmOverview.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
@@ -87,6 +92,24 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_mdi->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &mfrmTavrik::onSubWindowActivated);
+
+    m_status = new CpuStatusModel(this);
+    m_tray = new PanelTray(this);
+    m_alerts = std::make_unique<AlertRule>(m_tray);
+    connect(m_tray, &PanelTray::showHideRequested, this, [this] {
+        if (isVisible() && !isMinimized()) {
+            hide();
+            return;
+        }
+        showNormal();
+        raise();
+        activateWindow();
+    });
+    connect(m_tray, &PanelTray::refreshRequested, this, &mfrmTavrik::mnuRefresh_Click);
+    connect(m_tray, &PanelTray::exitRequested, this, [this] {
+        if (QAction *exit = findChild<QAction *>(QStringLiteral("mnuFileExit")); exit->isEnabled())
+            close();
+    });
 
     createMenus();
     createStatusBar();
@@ -185,6 +208,10 @@ void mfrmTavrik::createMenus()
         &QMdiArea::cascadeSubWindows);
     addItem(m_mnuWindow, "mnuWindowArrangeIcons", QStringLiteral("&Arrange Icons"), K(Qt::CTRL | Qt::Key_N),
         &mfrmTavrik::mnuWindowArrangeIcons_Click);
+    addItem(m_mnuWindow, "mnuWindowTileGrid", QStringLiteral("Tile as &Grid"), K(Qt::CTRL | Qt::Key_G),
+        &mfrmTavrik::mnuWindowTileGrid_Click);
+    addItem(m_mnuWindow, "mnuWindowOverview", QStringLiteral("&Overview"), K(Qt::CTRL | Qt::Key_T),
+        &mfrmTavrik::mnuWindowOverview_Click);
     addItem(m_mnuWindow, "mnuWindowMessage", QStringLiteral("&Message"), K(Qt::CTRL | Qt::Key_M),
         &mfrmTavrik::mnuWindowMessage_Click)
         ->setCheckable(true);
@@ -360,8 +387,53 @@ frmSetiControl *mfrmTavrik::LoadCPUs(const QString &name, const QString &path)
     });
     connect(cpu, &frmSetiControl::popupMenuRequested, this, [this](const QPoint &pos) { m_mnuPop->popup(pos); });
     connect(cpu, &frmSetiControl::editRequested, this, &mfrmTavrik::EditActiveCPU);
+    connect(cpu, &frmSetiControl::statusChanged, this, [this, guard] {
+        if (guard)
+            onCpuStatus(guard);
+    });
     m_cpusByKey.insert(cpu->key(), cpu);
-    return cpu->Load(m_mdi) ? cpu : nullptr;
+    if (!cpu->Load(m_mdi))
+        return nullptr;
+    m_status->setCpu(cpu->key(), cpu->CPUName());
+    if (!cpu->hasStoredPlace())
+        placeNewWindow(cpu);
+    return cpu;
+}
+
+void mfrmTavrik::placeNewWindow(frmSetiControl *cpu)
+{
+    // The first cell of a grid of this window's size that covers no other window.
+    QWidget *frame = Framework::FrameOf(cpu);
+    if (frame == cpu || cpu->isMinimized() || cpu->isMaximized())
+        return;
+    QList<QRect> taken;
+    for (QMdiSubWindow *sub : m_mdi->subWindowList())
+        if (sub != frame && sub->isVisible() && !sub->isMinimized())
+            taken.append(sub->geometry());
+    frame->move(GridPlacement::FirstFree(frame->pos(), frame->size(), m_mdi->viewport()->width(), taken));
+}
+
+void mfrmTavrik::onCpuStatus(frmSetiControl *cpu)
+{
+    m_status->setStatus(cpu->key(), cpu->CPUName(), cpu->status());
+    m_alerts->setEnabled(m_options.Notifications);
+    m_alerts->observe(cpu->key(), cpu->CPUName(), cpu->status());
+    m_tray->setState(m_status->worst(), m_status->summary());
+}
+
+void mfrmTavrik::activateCpu(quint64 key)
+{
+    if (frmSetiControl *cpu = m_cpusByKey.value(key)) {
+        if (!isVisible() || isMinimized())
+            showNormal();
+        raise();
+        activateWindow();
+        if (auto *sub = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(cpu))) {
+            if (sub->isMinimized())
+                sub->showNormal();
+            m_mdi->setActiveSubWindow(sub);
+        }
+    }
 }
 
 void mfrmTavrik::readNow(const QList<frmSetiControl *> &cpus)
@@ -440,6 +512,9 @@ void mfrmTavrik::mnuCPURemove_Click()
     if (!Prompt::AskYesNo(this, QStringLiteral("Remove the CPU \"%1\"?").arg(name), QStringLiteral("Tavrik")))
         return;
     m_cycle->forget(cpu->key());
+    m_status->remove(cpu->key());
+    m_alerts->forget(cpu->key());
+    m_tray->setState(m_status->worst(), m_status->summary());
     const SettingsStore::Batch batch;
     cpu->Unload();
     CpuList::ForgetUnloaded(name);
@@ -468,6 +543,7 @@ void mfrmTavrik::EditActiveCPU()
     cpu->setCPUPath(dialog.CPUPath());
     cpu->setCPUName(dialog.CPUName());
     cpu->applyNameAndPath();
+    m_status->setCpu(cpu->key(), cpu->CPUName());
     cpu->setPutOnDisplay(dialog.PutOnDisplay());
     cpu->setAllowUpdates(dialog.AllowUpdates());
     // The edit is stored at once; an old section is kept while another window still uses that name.
@@ -660,6 +736,50 @@ void mfrmTavrik::mnuWindowArrangeIcons_Click()
     }
 }
 
+void mfrmTavrik::mnuWindowTileGrid_Click()
+{
+    // Each CPU window at its natural size, in a grid as wide as the area; the area scrolls when
+    // the rows run past its foot. The log goes below the grid.
+    QList<QMdiSubWindow *> subs;
+    QList<QSize> sizes;
+    const QSize natural = Framework::TwipsToPixels(
+        QRect(0, 0, Schema::DefaultSCWidthValue.toInt(), Schema::DefaultSCHeightValue.toInt()), this)
+                              .size();
+    for (frmSetiControl *cpu : cpuWindows()) {
+        auto *sub = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(cpu));
+        if (!sub || !sub->isVisible() || sub->isMinimized())
+            continue;
+        if (sub->isMaximized())
+            sub->showNormal();
+        subs.append(sub);
+        sizes.append(natural.expandedTo(sub->minimumSizeHint()));
+    }
+    const int width = m_mdi->viewport()->width();
+    const QList<QRect> cells = GridPlacement::Tile(sizes, width);
+    int bottom = 0;
+    for (int i = 0; i < subs.size(); ++i) {
+        subs[i]->setGeometry(cells[i]);
+        bottom = qMax(bottom, cells[i].bottom() + 1);
+    }
+    for (QMdiSubWindow *sub : m_mdi->subWindowList())
+        if (qobject_cast<frmMessages *>(sub->widget()) && sub->isVisible() && !sub->isMinimized())
+            sub->move(0, bottom);
+}
+
+void mfrmTavrik::mnuWindowOverview_Click()
+{
+    if (!m_overview) {
+        m_overview = new frmOverview(*m_status, this);
+        connect(m_overview, &frmOverview::cpuActivated, this, &mfrmTavrik::activateCpu);
+    }
+    if (m_overview->isVisible()) {
+        m_overview->raise();
+        m_overview->activateWindow();
+        return;
+    }
+    m_overview->Load();
+}
+
 void mfrmTavrik::updateStatusLabels()
 {
     static_cast<ValueLabel *>(m_lblDownloaded)->setValue(m_totals->downloaded());
@@ -738,6 +858,8 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
         SettingsStore::savePlacement(Schema::MainWindow, Framework::GeometryTwips(this));
     modTavrik::SaveOptions(m_options);
     SettingsStore::save(Schema::AppSettings, Schema::CPUs, QString());
+    if (m_overview)
+        m_overview->Unload();
     // Without its main window the display would stand for nothing.
     unloadDisplay();
     event->accept();

@@ -6,6 +6,7 @@
 
 #include "display/frmDisplay.h"
 #include "panel/CpuList.h"
+#include "panel/frmOverview.h"
 
 #include <memory>
 
@@ -15,6 +16,9 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class QTimer;
+class AlertRule;
+class CpuStatusModel;
+class PanelTray;
 class StatusTotals;
 class UpdateCycle;
 struct ClientSnapshot;
@@ -57,6 +61,9 @@ public:
     StatusTotals &totals() { return *m_totals; }
     QMdiArea *mdiArea() const { return m_mdi; }
     frmDisplay *display() const { return m_display; }
+    CpuStatusModel &statusModel() { return *m_status; }
+    frmOverview *overview() const { return m_overview; }
+    PanelTray *tray() const { return m_tray; }
 
     // Menu commands, public for the pop-up twins and for tests.
     void mnuCPUAdd_Click();
@@ -70,6 +77,8 @@ public:
     void mnuWindowHorizontalTile_Click();
     void mnuWindowVerticalTile_Click();
     void mnuWindowArrangeIcons_Click();
+    void mnuWindowTileGrid_Click();
+    void mnuWindowOverview_Click();
     void Timer1_Timer();
 
 protected:
@@ -85,6 +94,9 @@ private:
     void onCpuActivated(frmSetiControl *cpu);
     void toggleActiveCpu(bool (frmSetiControl::*get)() const, void (frmSetiControl::*set)(bool));
     void onLogClosedByUser();
+    void onCpuStatus(frmSetiControl *cpu);
+    void activateCpu(quint64 key);
+    void placeNewWindow(frmSetiControl *cpu);
     void onReading(quint64 key, const QString &path, const ClientSnapshot &files);
     void onCycleStarted();
     void onCycleFinished();
@@ -107,6 +119,10 @@ private:
     UpdateCycle *m_cycle = nullptr;
     QTimer *m_timer = nullptr;
     QPointer<frmDisplay> m_display;
+    CpuStatusModel *m_status = nullptr;
+    std::unique_ptr<AlertRule> m_alerts;
+    PanelTray *m_tray = nullptr;
+    QPointer<frmOverview> m_overview;
     QLabel *m_lblDownloaded = nullptr;
     QLabel *m_lblUploaded = nullptr;
     QLabel *m_lblTotalTime = nullptr;

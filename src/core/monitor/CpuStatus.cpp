@@ -1,0 +1,265 @@
+#include "monitor/CpuStatus.h"
+
+#include "monitor/StatsInterpreter.h"
+#include "shared/Failure.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace {
+
+QString shortDuration(qint64 seconds)
+{
+    const qint64 minutes = (seconds + 59) / 60;
+    if (minutes < 60)
+        return QStringLiteral("%1 min").arg(minutes);
+    const qint64 hours = minutes / 60;
+    if (hours < 48)
+        return QStringLiteral("%1 h %2 min").arg(hours).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 d %2 h").arg(hours / 24).arg(hours % 24);
+}
+
+} // namespace
+
+CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const QDateTime &now, int alarmMinutes)
+{
+    CpuStatus s = before;
+    if (r.percentText)
+        s.percentText = *r.percentText;
+    if (r.cpuTimeText)
+        s.cpuTimeText = *r.cpuTimeText;
+
+    if (!r.downloadWatched)
+        s.downloadSince = QDateTime();
+    else if (!s.downloadSince.isValid())
+        s.downloadSince = now;
+
+    if (r.failure == 0) {
+        s.lastGood = now;
+        const float p = r.fields.Percent;
+        s.percent = p;
+        if (r.downloadWatched) {
+            s.state = CpuState::Downloading;
+        } else if (r.percentRed.value_or(false)) {
+            // Unmoved at 0: the client has not begun its unit, which the window shows as a download.
+            s.state = p > 0 ? CpuState::Stalled : CpuState::Downloading;
+        } else {
+            s.state = CpuState::Working;
+        }
+        // The pace between this reading and the one before, within one work unit.
+        if (s.state == CpuState::Working && before.readAt.isValid() && p > before.readPercent) {
+            const double hours = double(before.readAt.msecsTo(now)) / 3600000.0;
+            if (hours > 0) {
+                s.perHour = double(p - before.readPercent) / hours;
+                s.etaSeconds = qint64(std::ceil(double(100.0f - p) / *s.perHour * 3600.0));
+            }
+        } else if (s.state == CpuState::Stalled) {
+            s.perHour = 0.0;
+            s.etaSeconds.reset();
+        } else {
+            s.perHour.reset();
+            s.etaSeconds.reset();
+        }
+        if (s.state == CpuState::Working || s.state == CpuState::Stalled) {
+            s.readAt = now;
+            s.readPercent = p;
+        } else {
+            s.readAt = QDateTime();
+        }
+    } else {
+        s.lastFailure = QStringLiteral("%1 (%2)").arg(Failure::Description(r.failure)).arg(r.failure);
+        if (r.failure == Failure::PathNotFound)
+            s.state = CpuState::Unreachable;
+        else if (r.downloadWatched)
+            s.state = CpuState::Downloading; // a unit's file is on its way while State.txt is missing
+        else
+            s.state = CpuState::Failed;
+        s.perHour.reset();
+        s.etaSeconds.reset();
+    }
+
+    s.lateSeconds = 0;
+    if (s.state == CpuState::Downloading && s.downloadSince.isValid()) {
+        const qint64 past = s.downloadSince.secsTo(now) - qint64(alarmMinutes) * 60;
+        if (past > 0 || r.playAlarm) {
+            s.state = CpuState::DownloadLate;
+            s.lateSeconds = qMax<qint64>(past, 1);
+        }
+    }
+    return s;
+}
+
+QString CpuStatus::StateName(CpuState state)
+{
+    switch (state) {
+    case CpuState::Unknown:
+        return QStringLiteral("not read yet");
+    case CpuState::Working:
+        return QStringLiteral("working");
+    case CpuState::Downloading:
+        return QStringLiteral("downloading");
+    case CpuState::Stalled:
+        return QStringLiteral("stalled");
+    case CpuState::DownloadLate:
+        return QStringLiteral("download late");
+    case CpuState::Unreachable:
+        return QStringLiteral("unreachable");
+    case CpuState::Failed:
+        return QStringLiteral("failed");
+    }
+    return {};
+}
+
+QString CpuStatus::words() const
+{
+    switch (state) {
+    case CpuState::DownloadLate:
+        return StateName(state) + u' ' + shortDuration(lateSeconds);
+    case CpuState::Failed:
+        return StateName(state) + QStringLiteral(": ") + lastFailure;
+    default:
+        return StateName(state);
+    }
+}
+
+bool CpuStatus::needsAttention() const
+{
+    return state == CpuState::Stalled || state == CpuState::DownloadLate || state == CpuState::Unreachable
+        || state == CpuState::Failed;
+}
+
+int CpuStatusModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int CpuStatusModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const Row &row = m_rows[size_t(index.row())];
+    const CpuStatus &s = row.status;
+    if (role == KeyRole)
+        return row.key;
+    if (role == StateRole)
+        return int(s.state);
+    if (role == Qt::TextAlignmentRole && index.column() != Name && index.column() != State
+        && index.column() != LastFailure)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    const bool sort = role == SortRole;
+    if (role != Qt::DisplayRole && !sort && role != Qt::ToolTipRole)
+        return {};
+    const QLocale locale;
+    switch (Column(index.column())) {
+    case Name:
+        return row.name;
+    case State:
+        if (sort)
+            return int(s.state);
+        return s.words();
+    case Percent:
+        if (sort)
+            return double(s.percent);
+        return s.percentText;
+    case PerHour:
+        if (sort)
+            return s.perHour.value_or(-1);
+        return s.perHour ? locale.toString(*s.perHour, 'f', 2) + u'%' : QString();
+    case Eta:
+        if (sort)
+            return s.etaSeconds.value_or(std::numeric_limits<qint64>::max());
+        return s.etaSeconds ? shortDuration(*s.etaSeconds) : QString();
+    case CpuTime:
+        return s.cpuTimeText;
+    case LastGood:
+        if (sort)
+            return s.lastGood;
+        return s.lastGood.isValid() ? locale.toString(s.lastGood.time(), QLocale::ShortFormat) : QString();
+    case LastFailure:
+        return s.lastFailure;
+    case ColumnCount:
+        break;
+    }
+    return {};
+}
+
+QVariant CpuStatusModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    static const char *const Titles[]
+        = { "CPU", "State", "Done", "Per hour", "Finishes in", "CPU time", "Last good reading", "Last failure" };
+    return section >= 0 && section < ColumnCount ? QString::fromLatin1(Titles[section]) : QVariant();
+}
+
+int CpuStatusModel::rowOf(quint64 key) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].key == key)
+            return int(i);
+    return -1;
+}
+
+quint64 CpuStatusModel::keyAt(int row) const
+{
+    return row >= 0 && row < rowCount() ? m_rows[size_t(row)].key : 0;
+}
+
+void CpuStatusModel::setCpu(quint64 key, const QString &name)
+{
+    const int at = rowOf(key);
+    if (at < 0) {
+        beginInsertRows({}, rowCount(), rowCount());
+        m_rows.push_back({ key, name, {} });
+        endInsertRows();
+    } else if (m_rows[size_t(at)].name != name) {
+        m_rows[size_t(at)].name = name;
+        Q_EMIT dataChanged(index(at, Name), index(at, Name));
+    }
+}
+
+void CpuStatusModel::setStatus(quint64 key, const QString &name, const CpuStatus &status)
+{
+    setCpu(key, name);
+    const int at = rowOf(key);
+    m_rows[size_t(at)].status = status;
+    Q_EMIT dataChanged(index(at, 0), index(at, ColumnCount - 1));
+}
+
+void CpuStatusModel::remove(quint64 key)
+{
+    const int at = rowOf(key);
+    if (at < 0)
+        return;
+    beginRemoveRows({}, at, at);
+    m_rows.erase(m_rows.begin() + at);
+    endRemoveRows();
+}
+
+CpuState CpuStatusModel::worst() const
+{
+    CpuState w = CpuState::Unknown;
+    for (const Row &r : m_rows)
+        w = qMax(w, r.status.state);
+    return w;
+}
+
+QString CpuStatusModel::summary() const
+{
+    if (m_rows.empty())
+        return QStringLiteral("No CPUs");
+    int counts[int(CpuState::Failed) + 1] = {};
+    for (const Row &r : m_rows)
+        ++counts[int(r.status.state)];
+    QStringList parts;
+    for (int s = int(CpuState::Failed); s >= 0; --s)
+        if (counts[s])
+            parts.append(QStringLiteral("%1 %2").arg(counts[s]).arg(CpuStatus::StateName(CpuState(s))));
+    return parts.join(QStringLiteral(", "));
+}

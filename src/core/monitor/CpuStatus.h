@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+struct UpdateResult;
+
+// What a CPU is doing, as its last applied reading says. The order is the order of attention:
+// a later state needs the user more.
+enum class CpuState { Unknown, Working, Downloading, Stalled, DownloadLate, Unreachable, Failed };
+
+// One CPU's state as the overview, the tray and the words on its window show it. Worked out from
+// the same interpreter result that the CPU window applies, never from the files again.
+struct CpuStatus
+{
+    CpuState state = CpuState::Unknown;
+    float percent = 0; // of the work unit
+    QString percentText; // as the window shows it (the download's own while downloading)
+    std::optional<double> perHour; // percentage points an hour, between the last two readings
+    std::optional<qint64> etaSeconds; // to the end of the work unit at that pace
+    QString cpuTimeText;
+    QDateTime lastGood; // time of the last reading without a failure
+    QString lastFailure; // "Path not found (76)"
+    qint64 lateSeconds = 0; // how long a late download has run past the alarm time
+
+    // Where the pace is measured from, and since when the client has been waiting for a unit.
+    QDateTime readAt;
+    float readPercent = 0;
+    QDateTime downloadSince;
+
+    // The status after applying r at now; alarmMinutes is the time a download may take.
+    static CpuStatus Next(const CpuStatus &before, const UpdateResult &r, const QDateTime &now, int alarmMinutes);
+
+    // The state in a few words: "working", "stalled", "download late 7 min", "unreachable".
+    QString words() const;
+    static QString StateName(CpuState state);
+    bool needsAttention() const;
+};
+
+// Every CPU's status as a table, one row per CPU window, in the order the CPUs were added.
+class CpuStatusModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { Name, State, Percent, PerHour, Eta, CpuTime, LastGood, LastFailure, ColumnCount };
+    enum Role {
+        SortRole = Qt::UserRole + 1, // a value that sorts the column as a person expects
+        StateRole, // the CpuState as int
+        KeyRole, // the CPU window's key
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Adds the CPU or renames it.
+    void setCpu(quint64 key, const QString &name);
+    void setStatus(quint64 key, const QString &name, const CpuStatus &status);
+    void remove(quint64 key);
+    int rowOf(quint64 key) const;
+    quint64 keyAt(int row) const;
+
+    CpuState worst() const;
+    // "3 working, 1 stalled"; "No CPUs" when empty.
+    QString summary() const;
+
+private:
+    struct Row
+    {
+        quint64 key = 0;
+        QString name;
+        CpuStatus status;
+    };
+    std::vector<Row> m_rows;
+};

@@ -1,0 +1,50 @@
+#include "panel/GridPlacement.h"
+#include "common/TestSupport.h"
+
+#include <QTest>
+
+class GridPlacementTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noOverlap_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QSize>("cell");
+        QTest::addColumn<QRect>("log"); // a window already there
+        QTest::addColumn<int>("perRow");
+        QTest::newRow("12 at 1600x1000") << 1590 << QSize(319, 132) << QRect() << 4;
+        QTest::newRow("beside the log") << 1590 << QSize(319, 132) << QRect(7, 7, 300, 110) << 4;
+        QTest::newRow("narrower than a window") << 200 << QSize(319, 132) << QRect() << 1;
+    }
+    void noOverlap()
+    {
+        QFETCH(int, width);
+        QFETCH(QSize, cell);
+        QFETCH(QRect, log);
+        QFETCH(int, perRow);
+        const QPoint origin(7, 7);
+        QList<QRect> taken;
+        if (!log.isNull())
+            taken.append(log);
+        for (int i = 0; i < 12; ++i)
+            taken.append(QRect(GridPlacement::FirstFree(origin, cell, width, taken), cell));
+        QList<QSize> sizes(12, cell);
+        sizes[3] = cell - QSize(20, 10); // a smaller one keeps its size
+        const QList<QRect> tiled = GridPlacement::Tile(sizes, width);
+        for (const QList<QRect> &set : { taken, tiled }) {
+            for (int i = 0; i < set.size(); ++i) {
+                QVERIFY(set[i].right() < qMax(width, cell.width() + origin.x()));
+                for (int j = i + 1; j < set.size(); ++j)
+                    QVERIFY2(!set[i].intersects(set[j]), qPrintable(QStringLiteral("%1 and %2").arg(i).arg(j)));
+            }
+        }
+        QCOMPARE(tiled[3].size(), sizes[3]);
+        QCOMPARE(tiled[perRow].topLeft(), QPoint(0, cell.height()));
+        QCOMPARE(taken.size() - (log.isNull() ? 0 : 1), 12);
+    }
+};
+
+TAVRIK_TEST(GridPlacementTest)
+#include "GridPlacementTest.moc"

@@ -1,0 +1,155 @@
+#include "monitor/CpuStatus.h"
+#include "common/TestSupport.h"
+#include "monitor/AlertRule.h"
+#include "monitor/StatsInterpreter.h"
+#include "shared/Failure.h"
+
+#include <QSortFilterProxyModel>
+#include <QTest>
+
+namespace {
+
+const QDateTime T0(QDate(2026, 6, 12), QTime(10, 0));
+const QString User = QStringLiteral("nwus=120\nnresults=119\ntotal_cpu=3600\n");
+
+UpdateResult read(const QString &state, int stateError, float lastPercent, qint64 wtemp, qint32 downloadStart = 0)
+{
+    ClientSnapshot s { { state, stateError, {} }, { User, 0, {} }, wtemp < 0 ? int(Failure::FileNotFound) : 0,
+        qMax<qint64>(0, wtemp) };
+    MonitorFields f { lastPercent, lastPercent, 0, downloadStart, false, 0 };
+    return StatsInterpreter::Run({ QStringLiteral("c"), QStringLiteral("/s/"), s, f, 5, 36000, QString(), 0, 0 });
+}
+
+struct FakeTray : AlertSink
+{
+    QStringList titles;
+    void showAlert(const QString &title, const QString &) override { titles.append(title); }
+};
+
+} // namespace
+
+class CpuStatusTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stateFromReading_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<float>("last");
+        QTest::addColumn<qint64>("wtemp");
+        QTest::addColumn<int>("downloadingForMin"); // -1: not downloading before
+        QTest::addColumn<QString>("words");
+        const QString s20 = QStringLiteral("prog=0.2\ncpu=100\n");
+        const QString s100 = QStringLiteral("prog=1\ncpu=100\n");
+        QTest::newRow("moved") << s20 << 0 << 10.0f << qint64(-1) << -1 << "working";
+        QTest::newRow("unmoved") << s20 << 0 << 20.0f << qint64(-1) << -1 << "stalled";
+        QTest::newRow("unit done") << s100 << 0 << 100.0f << qint64(1000) << -1 << "downloading";
+        QTest::newRow("download late") << s100 << 0 << 100.0f << qint64(1000) << 12 << "download late 7 min";
+        QTest::newRow("no folder") << QString() << 76 << 0.0f << qint64(-1) << -1 << "unreachable";
+        QTest::newRow("no state, unit coming") << QString() << 53 << 0.0f << qint64(10) << -1 << "downloading";
+        QTest::newRow("no state, nothing coming")
+            << QString() << 53 << 0.0f << qint64(-1) << -1 << "failed: File not found (53)";
+        QTest::newRow("garbage") << QStringLiteral("prog=x\ncpu=1\n") << 0 << 0.0f << qint64(-1) << -1
+                                 << "failed: Type mismatch (13)";
+    }
+    void stateFromReading()
+    {
+        QFETCH(QString, state);
+        QFETCH(int, error);
+        QFETCH(float, last);
+        QFETCH(qint64, wtemp);
+        QFETCH(int, downloadingForMin);
+        QFETCH(QString, words);
+        CpuStatus before;
+        if (downloadingForMin >= 0) {
+            before.state = CpuState::Downloading;
+            before.downloadSince = T0.addSecs(-60 * downloadingForMin);
+        }
+        const CpuStatus s
+            = CpuStatus::Next(before, read(state, error, last, wtemp, downloadingForMin < 0 ? 0 : 30000), T0, 5);
+        QCOMPARE(s.words(), words);
+        QCOMPARE(s.lastGood.isValid(), error == 0 && !words.startsWith(u'f'));
+    }
+
+    void paceAndFinish()
+    {
+        CpuStatus s = CpuStatus::Next({}, read(QStringLiteral("prog=0.25\ncpu=1\n"), 0, 5, -1), T0, 5);
+        QVERIFY(!s.etaSeconds);
+        s = CpuStatus::Next(s, read(QStringLiteral("prog=0.5\ncpu=1\n"), 0, 25, -1), T0.addSecs(1800), 5);
+        QVERIFY(qAbs(*s.perHour - 50.0) < 1e-3);
+        QCOMPARE(*s.etaSeconds, qint64(3600)); // 50 points at 50 an hour
+        s = CpuStatus::Next(s, read(QStringLiteral("prog=0.5\ncpu=1\n"), 0, 50, -1), T0.addSecs(3600), 5);
+        QCOMPARE(s.state, CpuState::Stalled);
+        QVERIFY(!s.etaSeconds);
+        // A new work unit starts the pace again rather than giving a negative one.
+        s = CpuStatus::Next(s, read(QStringLiteral("prog=0.125\ncpu=1\n"), 0, 50, -1), T0.addSecs(3700), 5);
+        QVERIFY(!s.perHour);
+    }
+
+    void sortsByState()
+    {
+        CpuStatusModel model;
+        const CpuState states[]
+            = { CpuState::Working, CpuState::Unreachable, CpuState::Stalled, CpuState::Downloading };
+        for (quint64 k = 0; k < 4; ++k) {
+            CpuStatus s;
+            s.state = states[k];
+            model.setStatus(k + 1, QStringLiteral("cpu%1").arg(k), s);
+        }
+        QSortFilterProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.setSortRole(CpuStatusModel::SortRole);
+        proxy.sort(CpuStatusModel::State, Qt::DescendingOrder);
+        QStringList order;
+        for (int r = 0; r < proxy.rowCount(); ++r)
+            order.append(proxy.index(r, CpuStatusModel::State).data().toString());
+        QCOMPARE(order, QStringList({ "unreachable", "stalled", "downloading", "working" }));
+        QCOMPARE(model.worst(), CpuState::Unreachable);
+        QCOMPARE(model.summary(), QStringLiteral("1 unreachable, 1 stalled, 1 downloading, 1 working"));
+    }
+
+    void alerts_data()
+    {
+        QTest::addColumn<QList<int>>("states");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QStringList>("titles");
+        using S = CpuState;
+        auto seq = [](std::initializer_list<S> l) {
+            QList<int> out;
+            for (S s : l)
+                out.append(int(s));
+            return out;
+        };
+        QTest::newRow("quiet start") << seq({ S::Unreachable, S::Unreachable }) << true << QStringList();
+        QTest::newRow("start bad, recovers")
+            << seq({ S::Stalled, S::Working }) << true << QStringList({ "c is working again" });
+        QTest::newRow("one stalled reading") << seq({ S::Working, S::Stalled, S::Working }) << true << QStringList();
+        QTest::newRow("stall, once") << seq({ S::Working, S::Stalled, S::Stalled, S::Stalled, S::Working }) << true
+                                     << QStringList({ "c: stalled", "c is working again" });
+        QTest::newRow("late, unreachable, back")
+            << seq({ S::Downloading, S::DownloadLate, S::DownloadLate, S::Unreachable, S::Failed, S::Downloading })
+            << true << QStringList({ "c: download late 1 min", "c: unreachable", "c is working again" });
+        QTest::newRow("switched off") << seq({ S::Working, S::Unreachable, S::Working }) << false << QStringList();
+    }
+    void alerts()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(bool, enabled);
+        QFETCH(QStringList, titles);
+        FakeTray tray;
+        AlertRule rule(&tray);
+        rule.setEnabled(enabled);
+        for (int s : states) {
+            CpuStatus status;
+            status.state = CpuState(s);
+            status.lateSeconds = 30;
+            rule.observe(7, QStringLiteral("c"), status);
+        }
+        QCOMPARE(tray.titles, titles);
+    }
+};
+
+TAVRIK_TEST(CpuStatusTest)
+#include "CpuStatusTest.moc"
