@@ -31,14 +31,17 @@ else()
   find_program(GZIP_EXECUTABLE gzip)
   set(doc_dir ${CMAKE_BINARY_DIR}/packaging)
   if(GZIP_EXECUTABLE)
-    add_custom_command(OUTPUT ${doc_dir}/tavrik.1.gz ${doc_dir}/changelog.Debian.gz
+    add_custom_command(OUTPUT ${doc_dir}/tavrik.1.gz ${doc_dir}/tavrik-exporter.1.gz ${doc_dir}/changelog.Debian.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${doc_dir}
       COMMAND sh -c "${GZIP_EXECUTABLE} -9nc '${CMAKE_SOURCE_DIR}/packaging/tavrik.1' > '${doc_dir}/tavrik.1.gz'"
+      COMMAND sh -c "${GZIP_EXECUTABLE} -9nc '${CMAKE_SOURCE_DIR}/packaging/tavrik-exporter.1' > '${doc_dir}/tavrik-exporter.1.gz'"
       COMMAND sh -c "${GZIP_EXECUTABLE} -9nc '${CMAKE_SOURCE_DIR}/packaging/debian/changelog' > '${doc_dir}/changelog.Debian.gz'"
-      DEPENDS ${CMAKE_SOURCE_DIR}/packaging/tavrik.1 ${CMAKE_SOURCE_DIR}/packaging/debian/changelog
+      DEPENDS ${CMAKE_SOURCE_DIR}/packaging/tavrik.1 ${CMAKE_SOURCE_DIR}/packaging/tavrik-exporter.1
+              ${CMAKE_SOURCE_DIR}/packaging/debian/changelog
       VERBATIM)
-    add_custom_target(tavrik_docs ALL DEPENDS ${doc_dir}/tavrik.1.gz ${doc_dir}/changelog.Debian.gz)
-    install(FILES ${doc_dir}/tavrik.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    add_custom_target(tavrik_docs ALL DEPENDS ${doc_dir}/tavrik.1.gz ${doc_dir}/tavrik-exporter.1.gz
+                                              ${doc_dir}/changelog.Debian.gz)
+    install(FILES ${doc_dir}/tavrik.1.gz ${doc_dir}/tavrik-exporter.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     install(FILES ${doc_dir}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tavrik)
   endif()
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/debian/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tavrik)
