@@ -124,7 +124,23 @@ QString SessionLog::currentFile() const
 
 QString SessionLog::FileText(const QString &entry, const QDateTime &when)
 {
-    const QString stamp = when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "));
+    return FileText(entry, when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")));
+}
+
+QString SessionLog::StampNow()
+{
+    static qint64 second = -1;
+    static QString stamp;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (now != second) {
+        second = now;
+        stamp = QDateTime::fromSecsSinceEpoch(now).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "));
+    }
+    return stamp;
+}
+
+QString SessionLog::FileText(const QString &entry, const QString &stamp)
+{
     QString body = entry;
     body.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
     if (body.endsWith(u'\n'))
@@ -137,10 +153,10 @@ void SessionLog::append(const QStringList &entries)
 {
     if (entries.isEmpty())
         return;
-    const QDateTime now = QDateTime::currentDateTime();
+    const QString stamp = StampNow();
     QString text;
     for (const QString &e : entries)
-        text += FileText(e, now);
+        text += FileText(e, stamp);
     QMetaObject::invokeMethod(
         m_writer, [w = m_writer, data = text.toUtf8()] { w->write(data); }, Qt::QueuedConnection);
 }

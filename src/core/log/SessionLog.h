@@ -31,6 +31,10 @@ public:
     QString currentFile() const;
     // The text an entry takes in the file: the time, then the entry, continued lines indented.
     static QString FileText(const QString &entry, const QDateTime &when);
+    static QString FileText(const QString &entry, const QString &stamp);
+    // The time stamp of this second. Made once a second: turning the clock into local time
+    // looks at the time zone files every time, hundreds of times a cycle otherwise.
+    static QString StampNow();
 
     // Queues the entries; returns at once.
     void append(const QStringList &entries);

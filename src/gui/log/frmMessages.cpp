@@ -219,7 +219,7 @@ void frmMessages::setMessages(const QStringList &messages)
     QStringList failures;
     for (const QString &message : messages) {
         if (MessageLog::IsFailure(message))
-            failures.append(SessionLog::FileText(message, QDateTime::currentDateTime()).chopped(1));
+            failures.append(SessionLog::FileText(message, SessionLog::StampNow()).chopped(1));
     }
     if (!failures.isEmpty()) {
         m_failures.append(failures);
