@@ -24,9 +24,11 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -169,8 +171,30 @@ void frmMessages::Append(const QString &sMessage)
 
 void frmMessages::Append(const QStringList &messages)
 {
-    if (!messages.isEmpty())
-        instance()->setMessages(messages);
+    if (messages.isEmpty())
+        return;
+    frmMessages *log = instance();
+    if (!log->m_held) {
+        log->setMessages(messages);
+        return;
+    }
+    if (log->m_waiting.isEmpty()) {
+        QTimer::singleShot(100, log, [log] {
+            if (!log->m_waiting.isEmpty())
+                log->setMessages(std::exchange(log->m_waiting, {}));
+        });
+    }
+    log->m_waiting += messages;
+}
+
+void frmMessages::HoldEntries(bool hold)
+{
+    if (!exists())
+        return;
+    frmMessages *log = instance();
+    log->m_held = hold;
+    if (!hold && !log->m_waiting.isEmpty())
+        log->setMessages(std::exchange(log->m_waiting, {}));
 }
 
 void frmMessages::setMdiArea(QMdiArea *area)

@@ -28,6 +28,10 @@ public:
     static void Append(const QString &sMessage);
     // Appends several entries, as many Appends would, with one layout of the text box.
     static void Append(const QStringList &messages);
+    // While held, the CPUs' entries gather and go into the text box together every tenth of a
+    // second, in the same order and with the same text; released, whatever waits goes in at once.
+    // An update cycle holds the log: laying the box out for every CPU cost more than the reading.
+    static void HoldEntries(bool hold);
     // The main window's MDI area; without one the log is a top-level window.
     static void setMdiArea(QMdiArea *area);
     // Shutdown: saves the placement and destroys the log (it is created afresh on next use).
@@ -79,6 +83,8 @@ private:
     void highlightMatches(const QString &text);
 
     QPlainTextEdit *m_tbMessage = nullptr;
+    QStringList m_waiting; // entries held back (see HoldEntries)
+    bool m_held = false;
     QPlainTextEdit *m_tbErrors = nullptr;
     QWidget *m_findBar = nullptr;
     QLineEdit *m_tbFind = nullptr;

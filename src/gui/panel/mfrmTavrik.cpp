@@ -459,12 +459,14 @@ void mfrmTavrik::onCycleStarted()
     for (const char *name : { "mnuRefresh", "mnuFileExit" })
         findChild<QAction *>(QLatin1String(name))->setEnabled(false);
     m_totals->resetCurrent();
+    frmMessages::HoldEntries(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 void mfrmTavrik::onCycleFinished()
 {
     QApplication::restoreOverrideCursor();
+    frmMessages::HoldEntries(false);
     for (const char *name : { "mnuRefresh", "mnuFileExit" })
         findChild<QAction *>(QLatin1String(name))->setEnabled(true);
     updateStatusLabels();
