@@ -68,8 +68,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("decision"); // log texts between the readings and the end
         const QString half = QStringLiteral("ver=1\r\nprog=0.5\r\ncpu=3600\r\n");
         const QString done = QStringLiteral("prog=1.0\ncpu=9\n");
-        QTest::newRow("moving, CRLF") << half << fields(10, 500, false, 10) << -1ll << 0 << false << 50.f << false
-                                      << 500 << QStringList();
+        QTest::newRow("moving clears the timing, CRLF")
+            << half << fields(10, 500, false, 10) << -1ll << 0 << false << 50.f << false << 0 << QStringList();
         QTest::newRow("upper-case keys") << half.toUpper() << fields(0) << -1ll << 0 << false << 50.f << false << 0
                                          << QStringList();
         QTest::newRow("stalled clears the timing")

@@ -146,10 +146,6 @@ void Exporter::Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSna
         cpu.downloadSince = 0;
         cpu.late = false;
         m.state = r.percentRed.value_or(true) ? MetricState::Stalled : MetricState::Working;
-        // A unit in progress ends any download timing, so the next finished unit is timed afresh
-        // instead of from the last download's start.
-        if (m.state == MetricState::Working)
-            cpu.fields.DownloadStart = 0;
     }
     m.downloadSeconds = waiting ? std::max(0.0, unixTime - cpu.downloadSince) : 0;
 }

@@ -99,6 +99,9 @@ private:
 
         if (m.Percent != m.LastPercent) {
             r.percentRed = false;
+            // A unit that moves is no download: timing kept from the last download would make the
+            // next finished unit late at once and sound a false alarm.
+            m.DownloadStart = 0;
             if (auto f = setBar(m.Percent))
                 return f;
         } else {
