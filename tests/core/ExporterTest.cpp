@@ -107,7 +107,7 @@ private Q_SLOTS:
         const QString half = QStringLiteral("0.5");
         const QString done = QStringLiteral("1.0");
         QTest::newRow("first reading") << QList<Reading> { { half } } << MetricState::Working << 0 << 0.0;
-        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << MetricState::Stalled << 0 << 0.0;
+        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << MetricState::Downloading << 0 << 0.0;
         QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << MetricState::Working << 0 << 0.0;
         QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << MetricState::Stalled << 0 << 0.0;
         QTest::newRow("finished unit again")

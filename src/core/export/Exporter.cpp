@@ -130,24 +130,32 @@ void Exporter::Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSna
     if (r.totalSeconds)
         account.metrics.cpuSeconds = *r.totalSeconds;
 
-    // Waiting for a new unit: the finished unit seen again, or no state file beside a download.
-    // A missing download file then is the client not having begun it, still waiting.
-    const bool waiting = r.downloadWatched && (r.failure == Failure::None || r.failure == Failure::FileNotFound);
-    if (waiting) {
-        if (cpu.downloadSince == 0)
-            cpu.downloadSince = unixTime;
-        cpu.late = cpu.late || r.playAlarm;
-        m.state = cpu.late ? MetricState::DownloadLate : MetricState::Downloading;
-    } else if (r.failure == Failure::PathNotFound || r.failure == Failure::BadFileName) {
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(qint64(unixTime * 1000.0));
+    cpu.status = CpuStatus::Next(cpu.status, r, now, alarmInterval);
+    switch (cpu.status.state) {
+    case CpuState::Unknown:
+    case CpuState::Working:
+        m.state = MetricState::Working;
+        break;
+    case CpuState::Downloading:
+        m.state = MetricState::Downloading;
+        break;
+    case CpuState::Stalled:
+        m.state = MetricState::Stalled;
+        break;
+    case CpuState::DownloadLate:
+        m.state = MetricState::DownloadLate;
+        break;
+    case CpuState::Unreachable:
         m.state = MetricState::Unreachable;
-    } else if (r.failure) {
+        break;
+    case CpuState::Failed:
         m.state = MetricState::Failed;
-    } else {
-        cpu.downloadSince = 0;
-        cpu.late = false;
-        m.state = r.percentRed.value_or(true) ? MetricState::Stalled : MetricState::Working;
+        break;
     }
-    m.downloadSeconds = waiting ? std::max(0.0, unixTime - cpu.downloadSince) : 0;
+    const bool waiting = m.state == MetricState::Downloading || m.state == MetricState::DownloadLate;
+    const QDateTime &since = cpu.status.downloadSince;
+    m.downloadSeconds = waiting && since.isValid() ? std::max(0.0, since.msecsTo(now) / 1000.0) : 0;
 }
 
 ExportSnapshot Exporter::snapshot() const
@@ -197,8 +205,9 @@ QByteArray Exporter::stateText() const
         cpus.append(QJsonObject { { "name", c.name }, { "path", c.path }, { "percent", double(f.Percent) },
             { "lastPercent", double(f.LastPercent) }, { "downloadPercent", double(f.DownloadPercent) },
             { "downloadStart", f.DownloadStart }, { "noticeRed", f.downloadNoticeRed }, { "bar", double(f.barPercent) },
-            { "late", c.late }, { "downloadSince", c.downloadSince }, { "cpuSeconds", optional(c.metrics.cpuSeconds) },
-            { "lastSuccess", optional(c.metrics.lastSuccess) } });
+            { "downloadSince",
+                c.status.downloadSince.isValid() ? double(c.status.downloadSince.toMSecsSinceEpoch()) : 0.0 },
+            { "cpuSeconds", optional(c.metrics.cpuSeconds) }, { "lastSuccess", optional(c.metrics.lastSuccess) } });
     }
     const AccountMetrics &a = m_account.metrics;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
@@ -229,8 +238,9 @@ void Exporter::loadState()
             f.DownloadStart = qint32(o.value(QLatin1String("downloadStart")).toInt());
             f.downloadNoticeRed = o.value(QLatin1String("noticeRed")).toBool();
             f.barPercent = float(o.value(QLatin1String("bar")).toDouble());
-            c.late = o.value(QLatin1String("late")).toBool();
-            c.downloadSince = o.value(QLatin1String("downloadSince")).toDouble();
+            // Kept in milliseconds since the epoch; 0 while the client was not waiting.
+            if (const double since = o.value(QLatin1String("downloadSince")).toDouble(); since > 0)
+                c.status.downloadSince = QDateTime::fromMSecsSinceEpoch(qint64(since));
             c.metrics.cpuSeconds = optional(o.value(QLatin1String("cpuSeconds")));
             c.metrics.lastSuccess = optional(o.value(QLatin1String("lastSuccess")));
             c.metrics.progressRatio = Ratio(f.Percent);

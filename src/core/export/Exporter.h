@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/MetricsText.h"
+#include "monitor/CpuStatus.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/UpdateCycle.h"
 
@@ -9,15 +10,14 @@
 
 struct Options;
 
-// One CPU as the exporter follows it from reading to reading: what a CPU window would keep, plus
-// how long its client has been waiting for a new work unit.
+// One CPU as the exporter follows it from reading to reading: what a CPU window keeps, and the
+// state the overview shows for it.
 struct ExportedCpu
 {
     QString name;
     QString path;
     MonitorFields fields;
-    bool late = false; // the download watch has sounded its alarm for this download
-    double downloadSince = 0; // Unix time the download watch began; 0 while not waiting
+    CpuStatus status;
     CpuMetrics metrics;
 };
 
@@ -57,7 +57,7 @@ public:
     QString error() const { return m_error; } // why the last cycle's writes failed
 
     // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
-    // A download counts as late from the watch's first alarm until the client stops waiting.
+    // The state is the overview's (CpuStatus), so the metrics and the panel always agree.
     static void Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSnapshot &files, qint16 alarmInterval,
         const UpdateClock &clock, double unixTime);
 

@@ -69,7 +69,8 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
         }
     } else {
         s.lastFailure = QStringLiteral("%1 (%2)").arg(Failure::Description(r.failure)).arg(r.failure);
-        if (r.failure == Failure::PathNotFound)
+        // The reader gives both when the folder or its machine cannot be reached.
+        if (r.failure == Failure::PathNotFound || r.failure == Failure::BadFileName)
             s.state = CpuState::Unreachable;
         else if (r.downloadWatched)
             s.state = CpuState::Downloading; // a unit's file is on its way while State.txt is missing
