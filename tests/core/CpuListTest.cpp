@@ -63,7 +63,10 @@ private Q_SLOTS:
         for (const QString &line : stored)
             save(line.section(u'|', 0, 0), line.section(u'|', 1, 1), line.section(u'|', 2));
         QStringList opened;
-        CpuList::Build([&opened](const QString &name, const QString &path) { opened << name + u'|' + path; });
+        const CpuList::StoredList list = CpuList::Read();
+        for (const auto &[name, path] : list.cpus)
+            opened << name + u'|' + path;
+        CpuList::TakeOver(list);
         QTEST(opened, "opened");
         QTEST(get(Schema::AppSettings, Schema::CPUs), "cpusAfter");
         QVERIFY(get(Schema::AppSettings, Schema::TotalCPUs).toInt() <= 0);

@@ -59,7 +59,6 @@ public:
     bool isCycling() const { return m_cycling; }
     // Nothing is being read or waiting to be handed on.
     bool isIdle() const { return m_batches.empty(); }
-    qint16 tickCount() const { return m_tickCount; }
     // Worker threads of reads that passed the time limit and have still not returned.
     static int hungReads();
 

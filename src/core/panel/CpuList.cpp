@@ -115,14 +115,6 @@ void TakeOver(const StoredList &stored)
     SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 0);
 }
 
-void Build(const LoadCpu &loadCpu)
-{
-    const StoredList stored = Read();
-    for (const auto &[name, path] : stored.cpus)
-        loadCpu(name, path);
-    TakeOver(stored);
-}
-
 void BeginHandOver()
 {
     SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, 0);

@@ -5,28 +5,21 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-
 // How the list of CPUs is kept in the settings store between runs: the hand-over sections
 // "0".."n-1" written at exit, and the "CPUs" list kept for a run that did not end normally.
 namespace CpuList {
 
-using LoadCpu = std::function<void(const QString &name, const QString &path)>;
-
 // No list holds more CPUs than this; a stored count beyond it is not believed.
 constexpr int MaxCpus = 1000;
 
-// Start-up: opens every stored CPU through loadCpu, in order, from the hand-over list when there
-// is one, else from the "CPUs" list, else the built-in default CPU. The stored list is read
-// whole first and is only then, in one write, moved from the hand-over entries to "CPUs", so a
-// start-up killed at any moment leaves a list the next start loads the same way.
+// Start-up in two steps, so the caller can open the windows a few at a time: Read gives every
+// stored CPU in order, from the hand-over list when there is one, else from the "CPUs" list, else
+// the built-in default CPU; once all are open, TakeOver moves the hand-over list to "CPUs" in one
+// write. Read changes nothing, so a start-up killed at any moment leaves a list the next start
+// loads the same way.
 //
 // A "TotalCPUs" that is not a number, negative, beyond MaxCpus or beyond the entries actually
 // present is not believed: the list is then recovered from the entries present and "CPUs".
-void Build(const LoadCpu &loadCpu);
-
-// Build in two steps, for a caller that opens the windows a few at a time: what to open, then
-// (once all are open) the one write that takes the hand-over list over.
 struct StoredList
 {
     QList<QPair<QString, QString>> cpus; // name, path
