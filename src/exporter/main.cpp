@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
     }
     Options options;
     modTavrik::LoadOptions(options);
-    int seconds = qMax(0, int(options.MonitorInterval)) + 1;
+    int seconds = qMax(0, int(options.monitorInterval())) + 1;
     if (parser.isSet(interval)) {
         bool ok = false;
         seconds = parser.value(interval).toInt(&ok);
@@ -74,8 +74,8 @@ int main(int argc, char *argv[])
         : text.absoluteDir().filePath(QStringLiteral(".tavrik-exporter-state.json"));
 
     Exporter exporter(options, text.absoluteFilePath());
+    exporter.loadStoredCpus();
     exporter.setStateFile(stateFile);
-    exporter.setCpus(Exporter::StoredCpus());
 
     const bool single = parser.isSet(once);
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {
