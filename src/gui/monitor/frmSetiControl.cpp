@@ -228,7 +228,7 @@ bool frmSetiControl::hasStoredPlace() const
     return d->storedPlace;
 }
 
-void frmSetiControl::Load(QMdiArea *area)
+void frmSetiControl::Load(QMdiArea *area, bool activate)
 {
     const QString &app = Schema::AppSettings;
     const QString name = d->record().name;
@@ -261,9 +261,15 @@ void frmSetiControl::Load(QMdiArea *area)
         QWidget *frame = Framework::FrameOf(this);
         frame->resize(frame->size().expandedTo(frame->minimumSizeHint()));
     }
+    // A window shown enabled becomes the active one, and each activation walks every window of
+    // the area: a thousand made at start-up would cost seconds.
+    if (d->sub && !activate)
+        d->sub->setEnabled(false);
     if (d->sub)
         d->sub->show();
     show();
+    if (d->sub)
+        d->sub->setEnabled(true);
 }
 
 void frmSetiControl::Unload()

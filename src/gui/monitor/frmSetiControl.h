@@ -30,8 +30,8 @@ public:
     void setPutOnDisplay(bool bPutOnDisplay);
 
     // Places the window in the MDI area (a top-level window without one) where its settings
-    // section says, and shows it.
-    void Load(QMdiArea *area);
+    // section says, and shows it, as the active window unless told not to.
+    void Load(QMdiArea *area, bool activate = true);
     // Closes the window and deletes it later; the record stays the fleet's business.
     void Unload();
     bool isUnloaded() const;

@@ -68,6 +68,9 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     g_instance = this;
     setObjectName(QStringLiteral("mfrmTavrik"));
     setWindowTitle(QStringLiteral("Tavrik Panel"));
+    // The CPU windows take their title icon from here; without one each would load the style's.
+    if (QApplication::windowIcon().isNull())
+        setWindowIcon(QIcon(QStringLiteral(":/media/tavrik.png")));
     m_fleet = new Fleet(m_options, this);
     m_mdi = new QMdiArea(this);
     m_mdi->setObjectName(QStringLiteral("MDIClient"));
@@ -300,6 +303,8 @@ void mfrmTavrik::Load(bool minimizedThisRun)
     // slice is read in the background at once: the panel answers from its first frame, however
     // many CPUs and however slow their shares.
     m_toLoad = std::make_unique<CpuList::StoredList>(CpuList::Read());
+    // Painting the area while each window joins it costs more than making the windows.
+    m_mdi->viewport()->setUpdatesEnabled(false);
     QTimer::singleShot(0, this, &mfrmTavrik::loadSlice);
 }
 
@@ -330,6 +335,11 @@ void mfrmTavrik::finishLoading()
     m_fleet->readNow(std::exchange(m_loadedKeys, {}));
     CpuList::TakeOver(*m_toLoad);
     m_toLoad.reset();
+    m_mdi->viewport()->setUpdatesEnabled(true);
+    // The last window made is the active one, as when each became active in turn.
+    if (!m_mdi->activeSubWindow() && m_fleet->count() > 0)
+        if (frmSetiControl *last = m_windows.value(m_fleet->cpus().last()->key))
+            m_mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(Framework::FrameOf(last)));
     m_timer->start();
 }
 
@@ -353,7 +363,7 @@ void mfrmTavrik::onCpuAdded(quint64 key)
     connect(cpu, &frmSetiControl::editRequested, this, [this, guard] { editCpu(guard); });
     m_windows.insert(key, cpu);
     m_loadedKeys.append(key);
-    cpu->Load(m_mdi);
+    cpu->Load(m_mdi, !isLoading());
     m_status->setCpu(key, cpu->CPUName());
     if (!cpu->hasStoredPlace())
         WindowArrangement::PlaceNew(m_mdi, cpu);
