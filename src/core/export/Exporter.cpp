@@ -7,12 +7,12 @@
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
 #include "shared/Failure.h"
+#include "shared/SafeFile.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -189,11 +189,10 @@ void Exporter::onCycleFinished()
 
 bool Exporter::writeText(const QString &file, const QByteArray &text)
 {
-    // A temporary file in the same folder, renamed over the old one once complete.
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
+    QString why;
+    if (SafeFile::WriteWhole(file, text, &why))
         return true;
-    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + file + QStringLiteral(": ") + out.errorString();
+    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + why;
     return false;
 }
 
@@ -212,7 +211,8 @@ QByteArray Exporter::stateText() const
     const AccountMetrics &a = m_account.metrics;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
         { "cpuSeconds", optional(a.cpuSeconds) } };
-    return QJsonDocument(QJsonObject { { "cpus", cpus }, { "account", account } }).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { "version", StateFormat }, { "cpus", cpus }, { "account", account } })
+        .toJson(QJsonDocument::Compact);
 }
 
 // Takes back the readings of CPUs still listed under the same name and folder; anything else in
@@ -225,6 +225,17 @@ void Exporter::loadState()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.read(16 * 1024 * 1024)).object();
+    // Files from before the version field hold the same fields; any other format is not guessed at.
+    if (const QJsonValue v = root.value(QLatin1String("version")); !v.isUndefined() && v != QJsonValue(StateFormat)) {
+        file.close();
+        const QString aside = m_stateFile + QStringLiteral(".unknown");
+        QFile::remove(aside);
+        const bool moved = QFile::rename(m_stateFile, aside);
+        m_stateNote = QStringLiteral("%1 has a format this version does not know (%2); %3")
+                          .arg(m_stateFile, v.toVariant().toString(),
+                              moved ? QStringLiteral("set aside as ") + aside : QStringLiteral("not read"));
+        return;
+    }
     for (const QJsonValue &v : root.value(QLatin1String("cpus")).toArray()) {
         const QJsonObject o = v.toObject();
         for (ExportedCpu &c : m_cpus) {

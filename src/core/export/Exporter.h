@@ -55,6 +55,9 @@ public:
     UpdateCycle &cycle() { return m_cycle; }
     ExportSnapshot snapshot() const;
     QString error() const { return m_error; } // why the last cycle's writes failed
+    // Set when the state file was of another format and was set aside (moved to ".unknown").
+    QString stateNote() const { return m_stateNote; }
+    static constexpr int StateFormat = 1;
 
     // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
     // The state is the overview's (CpuStatus), so the metrics and the panel always agree.
@@ -80,4 +83,5 @@ private:
     QElapsedTimer m_cycleTime;
     double m_cycleSeconds = 0;
     QString m_error;
+    QString m_stateNote;
 };

@@ -8,6 +8,7 @@
 #include "panel/mfrmTavrik.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 #include "settings/SingleInstance.h"
 #include "shared/Platform.h"
 
@@ -49,6 +50,10 @@ int Main(QApplication &app, const CommandLine::Request &request)
     splash->setEnableTimer(true);
     splash->Load();
 
+    // Said before anything is read, and again in the log once it shows.
+    const QStringList storeProblems = SettingsStore::checkAccess();
+    for (const QString &problem : storeProblems)
+        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(problem));
     Options options;
     LoadOptions(options);
 
@@ -64,6 +69,7 @@ int Main(QApplication &app, const CommandLine::Request &request)
     options.StartMinimized = startMinimized || request.minimized;
     main.Load();
     options.StartMinimized = startMinimized;
+    frmMessages::Append(storeProblems);
     return app.exec();
 }
 

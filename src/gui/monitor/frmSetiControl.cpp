@@ -6,6 +6,7 @@
 #include "monitor/CpuStatus.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/StatusTotals.h"
+#include "settings/Conv.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
@@ -58,6 +59,7 @@ QString nameAndPath(const QString &name, const QString &path)
 class frmSetiControl::Private
 {
 public:
+    std::function<QString(const QString &)> nameCheck;
     Private(const Options &options, StatusTotals &totals)
         : options(options)
         , totals(totals)
@@ -249,6 +251,7 @@ bool frmSetiControl::Load(QMdiArea *area)
     const QString &app = Schema::AppSettings;
     if (IsBlank(d->path) || IsBlank(d->name)) {
         frmCPUInfo dialog(area ? area->window() : nullptr);
+        dialog.setNameCheck(d->nameCheck);
         if (const auto v = SettingsStore::getBool(app, Schema::DefaultAllowUpdates, Schema::BoolTrue))
             dialog.setAllowUpdates(*v);
         if (const auto v = SettingsStore::getBool(app, Schema::DefaultPutOnDisplay, Schema::BoolTrue))
@@ -288,13 +291,16 @@ bool frmSetiControl::Load(QMdiArea *area)
         d->putOnDisplay = *v;
     if (state == 0) {
         auto fallback = [&](const QString &key, const QString &value) {
-            const int builtIn = value.toInt();
-            return SettingsStore::getInt32(app, key, value).value_or(builtIn);
+            return Conv::ParseNumber(SettingsStore::get(app, key, value)).value_or(value.toInt());
         };
-        const QRect defaults(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
-            fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
-            fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
-            fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue));
+        const QRect builtIn(Schema::DefaultSCLeftValue.toInt(), Schema::DefaultSCTopValue.toInt(),
+            Schema::DefaultSCWidthValue.toInt(), Schema::DefaultSCHeightValue.toInt());
+        const QRect defaults
+            = SettingsStore::BoundPlacement(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
+                fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
+                fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
+                fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue), builtIn,
+                SettingsStore::DefaultScreenTwips);
         d->storedPlace = !SettingsStore::get(d->name, Schema::Top, QString()).isEmpty();
         Framework::SetGeometryTwips(this, SettingsStore::getPlacement(d->name, defaults));
         // A frame taller than the one the stored sizes were made for must not cut off the panel.
@@ -308,6 +314,11 @@ bool frmSetiControl::Load(QMdiArea *area)
         show();
     }
     return true;
+}
+
+void frmSetiControl::setNameCheck(std::function<QString(const QString &)> check)
+{
+    d->nameCheck = std::move(check);
 }
 
 void frmSetiControl::Unload()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QWidget>
 
 class QMdiArea;
@@ -31,6 +33,8 @@ public:
     // by the update cycle afterwards. Returns false when it got no valid CPU and unloaded itself
     // (it is then deleted later).
     bool Load(QMdiArea *area);
+    // What the dialog Load opens says about a name typed for this CPU (see frmCPUInfo).
+    void setNameCheck(std::function<QString(const QString &)> check);
     // Saves the hand-over entry and the CPU's section, then closes and deletes the window later.
     void Unload();
     bool isUnloaded() const;

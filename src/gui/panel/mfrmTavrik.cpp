@@ -333,6 +333,9 @@ void mfrmTavrik::Load()
     // slice is read in the background at once: the panel answers from its first frame, however
     // many CPUs and however slow their shares.
     m_toLoad = std::make_unique<CpuList::StoredList>(CpuList::Read());
+    m_notLoaded = m_toLoad->notLoaded;
+    for (const QString &note : std::as_const(m_toLoad->notes))
+        frmMessages::Append(note);
     QTimer::singleShot(0, this, &mfrmTavrik::loadSlice);
 }
 
@@ -391,6 +394,8 @@ frmSetiControl *mfrmTavrik::LoadCPUs(const QString &name, const QString &path)
         if (guard)
             onCpuStatus(guard);
     });
+    cpu->setNameCheck(
+        [this, guard](const QString &typed) { return CpuList::NameRefusal(typed, otherCpuNames(guard)); });
     m_cpusByKey.insert(cpu->key(), cpu);
     if (!cpu->Load(m_mdi))
         return nullptr;
@@ -470,8 +475,6 @@ void mfrmTavrik::onCycleFinished()
     for (const char *name : { "mnuRefresh", "mnuFileExit" })
         findChild<QAction *>(QLatin1String(name))->setEnabled(true);
     updateStatusLabels();
-    if (m_closeAfterCycle)
-        close();
 }
 
 frmSetiControl *mfrmTavrik::activeCpu() const
@@ -494,8 +497,25 @@ QList<frmSetiControl *> mfrmTavrik::cpuWindows() const
     return out;
 }
 
+QStringList mfrmTavrik::otherCpuNames(const frmSetiControl *except) const
+{
+    QStringList out;
+    for (const frmSetiControl *cpu : cpuWindows())
+        if (cpu != except)
+            out.append(cpu->CPUName());
+    for (const auto &cpu : m_notLoaded)
+        out.append(cpu.first);
+    for (qsizetype i = m_loaded; m_toLoad && i < m_toLoad->cpus.size(); ++i)
+        out.append(m_toLoad->cpus.at(i).first);
+    return out;
+}
+
 void mfrmTavrik::mnuCPUAdd_Click()
 {
+    if (const QString why = CpuList::AddRefusal(cpuWindows().size() + m_notLoaded.size()); !why.isEmpty()) {
+        frmMessages::Append(why);
+        return;
+    }
     frmSetiControl *cpu = LoadCPUs(QString(), QString());
     if (!cpu)
         return;
@@ -533,6 +553,7 @@ void mfrmTavrik::EditActiveCPU()
     if (!cpu)
         return;
     frmCPUInfo dialog(this);
+    dialog.setNameCheck([this, cpu](const QString &typed) { return CpuList::NameRefusal(typed, otherCpuNames(cpu)); });
     dialog.setCPUName(cpu->CPUName());
     dialog.setCPUPath(cpu->CPUPath());
     dialog.setAllowUpdates(cpu->AllowUpdates());
@@ -555,7 +576,7 @@ void mfrmTavrik::EditActiveCPU()
             bool shared = false;
             for (frmSetiControl *other : cpuWindows())
                 shared = shared || (other != cpu && other->CPUName() == oldName);
-            if (!shared)
+            if (!shared && !CpuList::IsReservedName(oldName))
                 SettingsStore::deleteSection(oldName);
             CpuList::Renamed(oldName, cpu->CPUName());
         }
@@ -833,10 +854,12 @@ void mfrmTavrik::unloadDisplay()
 
 void mfrmTavrik::closeFromSystem()
 {
-    if (m_cycle->isCycling())
-        m_closeAfterCycle = true;
-    else
-        close();
+    // The system does not wait: a running cycle is abandoned and its readings dropped.
+    if (m_cycle->isCycling()) {
+        m_cycle->stop();
+        onCycleFinished();
+    }
+    close();
 }
 
 void mfrmTavrik::closeEvent(QCloseEvent *event)
@@ -846,9 +869,10 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // A close while the windows are still being made makes the rest first, so that every stored
-    // CPU is handed over.
-    finishLoading();
+    // CPUs without a window (beyond the limit, or not made yet) are handed over after the windows.
+    QList<QPair<QString, QString>> unbuilt = m_toLoad ? m_toLoad->cpus.mid(m_loaded) : decltype(unbuilt)();
+    unbuilt += m_notLoaded;
+    m_toLoad.reset();
     m_closing = true;
     m_timer->stop();
     m_cycle->stop();
@@ -856,6 +880,7 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
     const SettingsStore::Batch batch;
     CpuList::BeginHandOver();
     unloadAll();
+    CpuList::HandOver(unbuilt);
     if (!isMinimized())
         SettingsStore::savePlacement(Schema::MainWindow, Framework::GeometryTwips(this));
     modTavrik::SaveOptions(m_options);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMainWindow>
 #include <QHash>
+#include <QMainWindow>
 #include <QPointer>
 
 #include "display/frmDisplay.h"
@@ -111,6 +111,7 @@ private:
     void showDisplay();
     void unloadDisplay();
     void unloadAll();
+    QStringList otherCpuNames(const frmSetiControl *except) const;
 
     Options &m_options;
     QMdiArea *m_mdi = nullptr;
@@ -132,6 +133,6 @@ private:
     QList<QAction *> m_windowListActions;
     std::unique_ptr<CpuList::StoredList> m_toLoad; // while the windows are being made
     qsizetype m_loaded = 0; // of m_toLoad's CPUs
-    bool m_closeAfterCycle = false; // a close from the system came during a cycle
+    QList<QPair<QString, QString>> m_notLoaded; // stored beyond the limit: handed over again at exit
     bool m_closing = false;
 };
