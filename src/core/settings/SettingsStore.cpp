@@ -5,6 +5,7 @@
 
 #include "shared/SafeFile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -177,7 +178,11 @@ void SettingsStore::useFile(const QString &iniFile)
 
 QString SettingsStore::fileName()
 {
-    return openStore()->fileName();
+    if (!storeFile().isEmpty())
+        return storeFile();
+    // Told by a store of no file: opening the store itself reads it, and it may be a FIFO.
+    const QFileInfo probe(QSettings(Schema::Organisation, Schema::Application + QStringLiteral("-none")).fileName());
+    return probe.dir().filePath(Schema::Application + QStringLiteral(".conf"));
 }
 
 QStringList SettingsStore::checkAccess()

@@ -42,6 +42,11 @@ int Main(QApplication &app, const CommandLine::Request &request)
         std::fprintf(
             stderr, "tavrik: a second start will not be able to show this window (%s).\n", qUtf8Printable(channelName));
 
+    // Said before anything is read, and again in the log once it shows.
+    const QStringList storeProblems = SettingsStore::checkAccess();
+    for (const QString &problem : storeProblems)
+        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(problem));
+
     // Every log entry of this run is kept in a file as well; the log window shows the last part.
     SessionLog sessionLog(SessionLog::DefaultDir());
     frmMessages::setSessionLog(&sessionLog);
@@ -50,10 +55,6 @@ int Main(QApplication &app, const CommandLine::Request &request)
     splash->setEnableTimer(true);
     splash->Load();
 
-    // Said before anything is read, and again in the log once it shows.
-    const QStringList storeProblems = SettingsStore::checkAccess();
-    for (const QString &problem : storeProblems)
-        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(problem));
     Options options;
     LoadOptions(options);
 
