@@ -69,7 +69,7 @@ QString NameRefusal(const QString &name, const QStringList &otherNames)
     if (IsReservedName(name))
         return QStringLiteral("The name \"%1\" is kept for the panel's own settings; choose another.").arg(name);
     for (const QString &other : otherNames)
-        if (SameName(name, other))
+        if (SameName(name.trimmed(), other.trimmed()))
             return QStringLiteral("A CPU named \"%1\" is already listed; choose another name.").arg(other);
     return QString();
 }
