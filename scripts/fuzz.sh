@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Fuzzes the client files and the exporter's state file with libFuzzer in a clang build of its
 # own (build-fuzz), with AddressSanitizer and UndefinedBehaviorSanitizer; any report stops it.
-# Usage: scripts/fuzz.sh [runs of the client target (default 1000000)] [runs of the state target (default 100000)]
+# Usage: scripts/fuzz.sh [runs of the client target (default 1000000)] [runs of the state target (default 10000)]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh clang libclang-rt-14-dev
 runs=${1:-1000000}
-state_runs=${2:-100000}
+state_runs=${2:-10000}
 dir=${TAVRIK_BUILD_PREFIX:-build}-fuzz
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
