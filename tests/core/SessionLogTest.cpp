@@ -90,12 +90,20 @@ private Q_SLOTS:
         }
         QVERIFY(whole.endsWith(" entry 39\n"));
         QVERIFY(!whole.contains("old session"));
+        // An entry longer than a file is cut to fit one; the bound holds.
+        log.append({ QString(500, u'x') });
+        log.flush();
+        QVERIFY(QFileInfo(dir.filePath("session.log")).size() <= 100);
+        QVERIFY(read(dir.filePath("session.log")).endsWith("[cut: longer than a log file]\n"));
+        whole = read(dir.filePath("session.log.2")) + read(dir.filePath("session.log.1"))
+            + read(dir.filePath("session.log"));
 
         const QString target = dir.filePath("saved.txt");
         QSignalSpy saved(&log, &SessionLog::saved);
         log.saveSessionTo(target);
         QVERIFY(saved.wait(5000));
         QCOMPARE(saved.first().at(1).toBool(), true);
+        QCOMPARE(saved.first().at(2).toBool(), true); // complete
         QCOMPARE(read(target), whole);
         log.saveSessionTo(dir.filePath("no/such/folder/x.txt"));
         QVERIFY(saved.wait(5000));

@@ -9,12 +9,12 @@
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
 #include "shared/Failure.h"
+#include "shared/SafeFile.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -132,11 +132,10 @@ void Exporter::onCycleFinished()
 
 bool Exporter::writeText(const QString &file, const QByteArray &text)
 {
-    // A temporary file in the same folder, renamed over the old one once complete.
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
+    QString why;
+    if (SafeFile::WriteWhole(file, text, &why))
         return true;
-    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + file + QStringLiteral(": ") + out.errorString();
+    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + why;
     return false;
 }
 
@@ -157,7 +156,8 @@ QByteArray Exporter::stateText() const
     const AccountMetrics &a = m_account;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
         { "cpuSeconds", optional(a.cpuSeconds) } };
-    return QJsonDocument(QJsonObject { { "cpus", cpus }, { "account", account } }).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { "version", StateFormat }, { "cpus", cpus }, { "account", account } })
+        .toJson(QJsonDocument::Compact);
 }
 
 // Takes back the readings of CPUs still listed under the same name and folder; anything else in
@@ -170,6 +170,19 @@ void Exporter::loadState()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.read(16 * 1024 * 1024)).object();
+    // Files without a version, and version 1, hold the same fields with the download's timing in
+    // seconds of the day, which is not taken back; any other format is not guessed at.
+    const QJsonValue v = root.value(QLatin1String("version"));
+    if (!v.isUndefined() && v != QJsonValue(StateFormat) && v != QJsonValue(1)) {
+        file.close();
+        const QString aside = m_stateFile + QStringLiteral(".unknown");
+        QFile::remove(aside);
+        const bool moved = QFile::rename(m_stateFile, aside);
+        m_stateNote = QStringLiteral("%1 has a format this version does not know (%2); %3")
+                          .arg(m_stateFile, v.toVariant().toString(),
+                              moved ? QStringLiteral("set aside as ") + aside : QStringLiteral("not read"));
+        return;
+    }
     // Times are real times in milliseconds; anything before 2001 is no such time.
     auto instant = [](const QJsonValue &v) {
         const double ms = v.toDouble();

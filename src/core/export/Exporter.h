@@ -30,6 +30,9 @@ public:
     UpdateCycle &cycle() { return m_fleet.cycle(); }
     ExportSnapshot snapshot() const;
     QString error() const { return m_error; } // why the last cycle's writes failed
+    // Set when the state file was of another format and was set aside (moved to ".unknown").
+    QString stateNote() const { return m_stateNote; }
+    static constexpr int StateFormat = 2; // 2: download times in real milliseconds
 
     // A CPU as a scraper sees it, from its record: the same state the panel shows.
     static CpuMetrics Metrics(const Cpu &cpu, const QDateTime &now);
@@ -51,4 +54,5 @@ private:
     QElapsedTimer m_cycleTime;
     double m_cycleSeconds = 0;
     QString m_error;
+    QString m_stateNote;
 };

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 
+#include <limits>
 #include <optional>
 
 // What one CPU looks like to a metrics scraper.
@@ -45,6 +46,10 @@ constexpr CpuState States[] = { CpuState::Working, CpuState::Stalled, CpuState::
     CpuState::Unreachable, CpuState::Failed };
 // A label value as the format requires: backslash, double quote and line feed escaped.
 QString EscapeLabel(const QString &value);
+// A value a reading can mean: finite, not negative, and at most max (a ratio: 1). Anything else
+// is left out of the file for that reading rather than exported as it came.
+std::optional<double> Meaningful(double value, double max = std::numeric_limits<double>::max());
+std::optional<double> Meaningful(const std::optional<double> &value);
 // Every metric family once, HELP and TYPE first; a family without a sample is left out.
 QByteArray Render(const ExportSnapshot &snapshot);
 

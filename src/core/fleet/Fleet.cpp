@@ -92,8 +92,23 @@ Cpu *Fleet::restore(const QString &name, const QString &path)
     return cpu;
 }
 
+QString Fleet::nameRefusal(const QString &name, quint64 key) const
+{
+    QStringList others;
+    for (const Cpu *cpu : m_order)
+        if (cpu->key != key)
+            others.append(cpu->name);
+    for (const auto &stored : m_notLoaded)
+        others.append(stored.first);
+    return CpuList::NameRefusal(name, others);
+}
+
 Cpu *Fleet::add(const QString &name, const QString &path, bool allowUpdates, bool putOnDisplay)
 {
+    if (const QString why = CpuList::AddRefusal(m_order.size() + m_notLoaded.size()); !why.isEmpty()) {
+        note(why, nullptr, LogKind::Failure);
+        return nullptr;
+    }
     if (IsBlank(name) || IsBlank(path)) {
         note(QStringLiteral("Name or path not valid.") + nameAndPath(name, path), nullptr, LogKind::Failure);
         return nullptr;
@@ -131,7 +146,7 @@ bool Fleet::edit(quint64 key, const QString &name, const QString &path, bool all
             bool shared = false;
             for (const Cpu *other : std::as_const(m_order))
                 shared = shared || (other != cpu && other->name == oldName);
-            if (!shared)
+            if (!shared && !CpuList::IsReservedName(oldName))
                 SettingsStore::deleteSection(oldName);
             CpuList::Renamed(oldName, cpu->name);
         }
@@ -176,7 +191,7 @@ void Fleet::remove(quint64 key)
         bool shared = false;
         for (const Cpu *other : std::as_const(m_order))
             shared = shared || other->name == name;
-        if (!shared)
+        if (!shared && !CpuList::IsReservedName(name))
             SettingsStore::deleteSection(name);
     }
     Q_EMIT cpuRemoved(key);
@@ -188,7 +203,7 @@ void Fleet::remove(quint64 key)
     }
 }
 
-void Fleet::handOver()
+void Fleet::handOver(const QList<QPair<QString, QString>> &unbuilt)
 {
     const SettingsStore::Batch batch;
     CpuList::BeginHandOver();
@@ -203,6 +218,7 @@ void Fleet::handOver()
         storeSection(*cpu);
     }
     SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, n);
+    CpuList::HandOver(unbuilt + m_notLoaded);
 }
 
 void Fleet::storeSection(const Cpu &cpu) const

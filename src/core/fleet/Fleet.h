@@ -33,16 +33,23 @@ public:
 
     // Start-up: a stored CPU taken back (its section read: switches, a download being timed).
     Cpu *restore(const QString &name, const QString &path);
-    // A new CPU from the user, stored at once. Null, with a log line, when name or path is blank.
+    // A new CPU from the user, stored at once. Null, with a log line, when name or path is blank
+    // or the panel holds as many CPUs as it may.
     Cpu *add(const QString &name, const QString &path, bool allowUpdates, bool putOnDisplay);
+    // Why the CPU (0: a new one) cannot take this name; empty when it can.
+    QString nameRefusal(const QString &name, quint64 key) const;
+    // Stored CPUs that were not loaded (beyond the limit): kept, and handed over again at exit.
+    void setNotLoaded(const QList<QPair<QString, QString>> &cpus) { m_notLoaded = cpus; }
+    const QList<QPair<QString, QString>> &notLoaded() const { return m_notLoaded; }
     // Name, folder and switches as edited; stored at once. True when the CPU must be read afresh.
     bool edit(quint64 key, const QString &name, const QString &path, bool allowUpdates, bool putOnDisplay);
     void setAllowUpdates(quint64 key, bool on);
     void setPutOnDisplay(quint64 key, bool on);
     // Forgets the CPU and its stored settings.
     void remove(quint64 key);
-    // Exit: the hand-over list and every CPU's section, within the caller's batch.
-    void handOver();
+    // Exit: the hand-over list and every CPU's section, then the CPUs not loaded and those given
+    // (stored, not made yet), within the caller's batch.
+    void handOver(const QList<QPair<QString, QString>> &unbuilt = {});
     // The CPU's own keys in its section (the window adds its place).
     void storeSection(const Cpu &cpu) const;
 
@@ -83,5 +90,6 @@ private:
     quint64 m_nextKey = 1;
     bool m_alarmInCycle = false;
     bool m_storesDownloadStarts = true;
+    QList<QPair<QString, QString>> m_notLoaded;
     mutable QList<quint64> m_downloadsToStore; // whose download start the settings still lack
 };

@@ -1,5 +1,7 @@
 #include "monitor/CpuStatus.h"
 
+#include "settings/Conv.h"
+
 #include "monitor/StatsInterpreter.h"
 #include "shared/Failure.h"
 
@@ -52,7 +54,8 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
             const double hours = double(before.readAt.msecsTo(now)) / 3600000.0;
             if (hours > 0) {
                 s.perHour = double(p - before.readPercent) / hours;
-                s.etaSeconds = qint64(std::ceil(double(100.0f - p) / *s.perHour * 3600.0));
+                // A pace of next to nothing would finish past any date: no time is given then.
+                s.etaSeconds = Conv::Int64FromDouble(std::ceil(double(100.0f - p) / *s.perHour * 3600.0));
             }
         } else if (s.state == CpuState::Stalled) {
             s.perHour = 0.0;

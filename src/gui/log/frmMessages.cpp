@@ -229,16 +229,25 @@ void frmMessages::unloadInstance()
 void frmMessages::setSessionLog(SessionLog *log)
 {
     if (theSessionLog())
-        QObject::disconnect(theSessionLog(), &SessionLog::saved, nullptr, nullptr);
+        QObject::disconnect(theSessionLog(), nullptr, nullptr, nullptr);
     theSessionLog() = log;
     if (!log)
         return;
-    QObject::connect(log, &SessionLog::saved, log, [](const QString &path, bool ok) {
-        if (ok)
-            Append(QStringLiteral("The session's log was saved to %1.").arg(QDir::toNativeSeparators(path)));
-        else
-            Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)),
+    QObject::connect(log, &SessionLog::saved, log, [](const QString &path, bool ok, bool complete) {
+        const QString shown = QDir::toNativeSeparators(path);
+        if (!ok)
+            Append(QStringLiteral("The session's log could not be saved to %1.").arg(shown), LogKind::Failure);
+        else if (!complete)
+            Append(QStringLiteral("The session's log was saved to %1, but it is incomplete: some entries could not "
+                                  "be written to the session's files.")
+                       .arg(shown),
                 LogKind::Failure);
+        else
+            Append(QStringLiteral("The session's log was saved to %1.").arg(shown));
+    });
+    QObject::connect(log, &SessionLog::failed, log, [](const QString &what) {
+        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(what));
+        Append(what, LogKind::Failure);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "monitor/frmSetiControl.h"
 
 #include "fleet/Fleet.h"
+#include "settings/Conv.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Framework.h"
@@ -248,13 +249,14 @@ void frmSetiControl::Load(QMdiArea *area, bool activate)
     Framework::SetWindowStateCode(this, state);
     if (state == 0) {
         auto fallback = [&](const QString &key, const QString &value) {
-            const int builtIn = value.toInt();
-            return SettingsStore::getInt32(app, key, value).value_or(builtIn);
+            return Conv::ParseNumber(SettingsStore::get(app, key, value)).value_or(value.toInt());
         };
-        const QRect defaults(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
+        const QRect builtIn(Schema::DefaultSCLeftValue.toInt(), Schema::DefaultSCTopValue.toInt(),
+            Schema::DefaultSCWidthValue.toInt(), Schema::DefaultSCHeightValue.toInt());
+        const QRect defaults = SettingsStore::BoundPlacement(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
             fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
             fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
-            fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue));
+            fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue), builtIn, SettingsStore::DefaultScreenTwips);
         d->storedPlace = !SettingsStore::get(name, Schema::Top, QString()).isEmpty();
         Framework::SetGeometryTwips(this, SettingsStore::getPlacement(name, defaults));
         // A frame taller than the one the stored sizes were made for must not cut off the panel.

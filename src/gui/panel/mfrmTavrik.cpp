@@ -303,6 +303,9 @@ void mfrmTavrik::Load(bool minimizedThisRun)
     // slice is read in the background at once: the panel answers from its first frame, however
     // many CPUs and however slow their shares.
     m_toLoad = std::make_unique<CpuList::StoredList>(CpuList::Read());
+    m_fleet->setNotLoaded(m_toLoad->notLoaded);
+    for (const QString &note : std::as_const(m_toLoad->notes))
+        frmMessages::Append(note);
     // Painting the area while each window joins it costs more than making the windows.
     m_mdi->viewport()->setUpdatesEnabled(false);
     QTimer::singleShot(0, this, &mfrmTavrik::loadSlice);
@@ -422,8 +425,6 @@ void mfrmTavrik::onCycleFinished()
     for (QAction *item : { m_actions->refresh, m_actions->fileExit })
         item->setEnabled(true);
     m_statusBar->show(m_fleet->totals());
-    if (m_closeAfterCycle)
-        close();
 }
 
 frmSetiControl *mfrmTavrik::activeCpu() const
@@ -453,6 +454,7 @@ QList<frmSetiControl *> mfrmTavrik::cpuWindows() const
 void mfrmTavrik::mnuCPUAdd_Click()
 {
     frmCPUInfo dialog(this);
+    dialog.setNameCheck([this](const QString &typed) { return m_fleet->nameRefusal(typed, 0); });
     const QString &app = Schema::AppSettings;
     if (const auto v = SettingsStore::getBool(app, Schema::DefaultAllowUpdates, Schema::BoolTrue))
         dialog.setAllowUpdates(*v);
@@ -499,6 +501,8 @@ void mfrmTavrik::editCpu(frmSetiControl *window)
     if (!cpu || cpu->isUnloaded())
         return;
     frmCPUInfo dialog(this);
+    const quint64 key = cpu->key();
+    dialog.setNameCheck([this, key](const QString &typed) { return m_fleet->nameRefusal(typed, key); });
     dialog.setCPUName(cpu->CPUName());
     dialog.setCPUPath(cpu->CPUPath());
     dialog.setAllowUpdates(cpu->AllowUpdates());
@@ -506,7 +510,6 @@ void mfrmTavrik::editCpu(frmSetiControl *window)
     dialog.showModal();
     if (!cpu)
         return;
-    const quint64 key = cpu->key();
     if (m_fleet->edit(key, dialog.CPUName(), dialog.CPUPath(), dialog.AllowUpdates(), dialog.PutOnDisplay()))
         m_fleet->readNow({ key });
 }
@@ -688,10 +691,12 @@ void mfrmTavrik::unloadDisplay()
 
 void mfrmTavrik::closeFromSystem()
 {
-    if (m_fleet->cycle().isCycling())
-        m_closeAfterCycle = true;
-    else
-        close();
+    // The system does not wait: a running cycle is abandoned and its readings dropped.
+    if (m_fleet->cycle().isCycling()) {
+        m_fleet->cycle().stop();
+        onCycleFinished();
+    }
+    close();
 }
 
 void mfrmTavrik::closeEvent(QCloseEvent *event)
@@ -701,16 +706,16 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    // A close while the windows are still being made makes the rest first, so that every stored
-    // CPU is handed over.
-    finishLoading();
+    // CPUs whose windows are not made yet are handed over as they were stored, unbuilt.
+    const QList<QPair<QString, QString>> unbuilt = m_toLoad ? m_toLoad->cpus.mid(m_loaded) : QList<QPair<QString, QString>>();
+    m_toLoad.reset();
     m_closing = true;
     m_timer->stop();
     m_fleet->cycle().stop();
     {
         // The whole hand-over is one write: a kill before it leaves the list of the running panel.
         const SettingsStore::Batch batch;
-        m_fleet->handOver();
+        m_fleet->handOver(unbuilt);
         for (frmSetiControl *cpu : cpuWindows()) {
             cpu->savePlace();
             cpu->Unload();

@@ -129,6 +129,5 @@ private:
     std::unique_ptr<CpuList::StoredList> m_toLoad; // while the windows are being made
     qsizetype m_loaded = 0; // of m_toLoad's CPUs
     QList<quint64> m_loadedKeys; // made in this slice, read together
-    bool m_closeAfterCycle = false; // a close from the system came during a cycle
     bool m_closing = false;
 };

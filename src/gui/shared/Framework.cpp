@@ -106,7 +106,17 @@ void SetGeometryTwips(QWidget *w, const QRect &twips)
     QWidget *f = FrameOf(w);
     if (!f)
         return;
-    const QRect px = TwipsToPixels(twips, f);
+    QRect px = TwipsToPixels(twips, f);
+    // A window of its own is brought onto the screens, whatever place was stored.
+    if (f->isWindow()) {
+        if (const QScreen *screen = f->screen() ? f->screen() : QGuiApplication::primaryScreen()) {
+            const QRect all = screen->virtualGeometry();
+            px.setSize(px.size().boundedTo(all.size()));
+            if (!all.intersects(px))
+                px.moveTo(qBound(all.left(), px.left(), all.right() + 1 - px.width()),
+                    qBound(all.top(), px.top(), all.bottom() + 1 - px.height()));
+        }
+    }
     f->move(px.topLeft());
     f->resize(px.size());
 }
