@@ -579,9 +579,7 @@ void mfrmTavrik::onSubWindowActivated(QMdiSubWindow *sub)
 {
     QWidget *w = sub ? sub->widget() : nullptr;
     if (auto *log = qobject_cast<frmMessages *>(w)) {
-        connect(
-            log, &frmMessages::closedByUser, this, [this] { m_actions->windowMessage->setChecked(false); },
-            Qt::UniqueConnection);
+        connect(log, &frmMessages::closedByUser, this, &mfrmTavrik::onLogClosed, Qt::UniqueConnection);
         setCpuCommandsEnabled(false);
         m_actions->windowMessage->setChecked(true);
         return;
@@ -589,6 +587,11 @@ void mfrmTavrik::onSubWindowActivated(QMdiSubWindow *sub)
     setCpuCommandsEnabled(true);
     if (auto *cpu = qobject_cast<frmSetiControl *>(w))
         showChecks(cpu);
+}
+
+void mfrmTavrik::onLogClosed()
+{
+    m_actions->windowMessage->setChecked(false);
 }
 
 void mfrmTavrik::setCpuCommandsEnabled(bool enabled)
