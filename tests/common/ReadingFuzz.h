@@ -123,4 +123,3 @@ private:
 
     std::mt19937 m_rng;
 };
-

@@ -11,7 +11,6 @@
 #include <iterator>
 #include <random>
 
-
 class StatsInterpreterFuzzTest : public QObject
 {
     Q_OBJECT

@@ -292,7 +292,8 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore::getInt16(Schema::AppSettings, Schema::TotalCPUs, QStringLiteral("0")), qint16(0));
 
         // An Add given no CPU says so and stores nothing.
-        frmCPUInfo::setScript([](frmCPUInfo &dlg) { dlg.findChild<QPushButton *>(QStringLiteral("Command1_1"))->click(); });
+        frmCPUInfo::setScript(
+            [](frmCPUInfo &dlg) { dlg.findChild<QPushButton *>(QStringLiteral("Command1_1"))->click(); });
         w.mnuCPUAdd_Click();
         frmCPUInfo::setScript({});
         QCOMPARE(w.cpuWindows().size(), 1);
@@ -330,7 +331,8 @@ private Q_SLOTS:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Attic") });
         QVERIFY(attic->AllowUpdates() && attic->PutOnDisplay());
-        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Study")) && SettingsStore::sectionExists(QStringLiteral("Attic")));
+        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Study"))
+            && SettingsStore::sectionExists(QStringLiteral("Attic")));
         QCOMPARE(Prompt::Asked().last(), QStringLiteral("Tavrik"));
         QVERIFY(w.close());
     }

@@ -42,7 +42,10 @@ private Q_SLOTS:
         }
         Options options;
         modTavrik::LoadOptions(options);
-        options.update([](OptionValues &v) { v.AlarmInterval = 1; v.MonitorInterval = 30000; });
+        options.update([](OptionValues &v) {
+            v.AlarmInterval = 1;
+            v.MonitorInterval = 30000;
+        });
         mfrmTavrik panel(options);
         panel.Load();
         QTRY_VERIFY(!panel.isLoading() && panel.cycle().isIdle());
@@ -79,15 +82,15 @@ private Q_SLOTS:
                 const QString percent = window->findChild<QLabel *>(QStringLiteral("lblPercent"))->text();
                 const QString metrics = QString::fromUtf8(MetricsText::Render(exporter.snapshot()));
                 const QString label = QStringLiteral("{cpu=\"%1\"} ").arg(shown->name);
-                const CpuState state = shown->status.state == CpuState::Unknown ? CpuState::Working
-                                                                                 : shown->status.state;
-                const QString stateLine
-                    = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} ").arg(shown->name, CpuStatus::MetricName(state));
+                const CpuState state
+                    = shown->status.state == CpuState::Unknown ? CpuState::Working : shown->status.state;
+                const QString stateLine = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} ")
+                                              .arg(shown->name, CpuStatus::MetricName(state));
                 const bool agree = words == shown->status.words() && percent == shown->view.percentText
                     && overview.index(row, CpuStatusModel::Percent).data().toString() == shown->status.percentText
                     && (window->attentionWords().isEmpty() || window->attentionWords() == words)
-                    && sample(metrics, stateLine) == QLatin1String("1")
-                    && exported->status.words() == words && exported->view.percentText == percent
+                    && sample(metrics, stateLine) == QLatin1String("1") && exported->status.words() == words
+                    && exported->view.percentText == percent
                     && (sample(metrics, QStringLiteral("tavrik_cpu_progress_ratio") + label).isEmpty()
                         || sample(metrics, QStringLiteral("tavrik_cpu_progress_ratio") + label).toDouble()
                             == std::round(double(shown->fields.Percent) * 1e4) / 1e6);

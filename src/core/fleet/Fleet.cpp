@@ -75,8 +75,8 @@ void Fleet::restoreSection(Cpu &cpu) const
 
 void Fleet::note(const QString &text, const Cpu *cpu, LogKind kind)
 {
-    Q_EMIT logged({ LogEntry { text, kind, cpu ? cpu->key : 0, cpu ? cpu->name : QString(), 0,
-        QDateTime::currentDateTimeUtc() } });
+    Q_EMIT logged({ LogEntry {
+        text, kind, cpu ? cpu->key : 0, cpu ? cpu->name : QString(), 0, QDateTime::currentDateTimeUtc() } });
 }
 
 Cpu *Fleet::restore(const QString &name, const QString &path)
@@ -247,7 +247,8 @@ void Fleet::storeDownloadStarts()
         if (!cpu)
             continue;
         if (cpu->fields.downloadSince > 0)
-            SettingsStore::save(cpu->name, Schema::DownloadStarted, Cpu::DownloadStartedText(cpu->fields.downloadSince));
+            SettingsStore::save(
+                cpu->name, Schema::DownloadStarted, Cpu::DownloadStartedText(cpu->fields.downloadSince));
         else
             SettingsStore::removeKey(cpu->name, Schema::DownloadStarted);
     }
@@ -310,8 +311,8 @@ QList<WindowView> Fleet::displayViews() const
     for (const Cpu *cpu : m_order) {
         const CpuState s = cpu->status.state;
         const bool plain = s == CpuState::Working || s == CpuState::Unknown;
-        views.append({ true, cpu->putOnDisplay, cpu->view.percentText, cpu->name,
-            plain ? QString() : cpu->status.words() });
+        views.append(
+            { true, cpu->putOnDisplay, cpu->view.percentText, cpu->name, plain ? QString() : cpu->status.words() });
     }
     return views;
 }

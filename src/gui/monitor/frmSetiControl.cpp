@@ -253,10 +253,12 @@ void frmSetiControl::Load(QMdiArea *area, bool activate)
         };
         const QRect builtIn(Schema::DefaultSCLeftValue.toInt(), Schema::DefaultSCTopValue.toInt(),
             Schema::DefaultSCWidthValue.toInt(), Schema::DefaultSCHeightValue.toInt());
-        const QRect defaults = SettingsStore::BoundPlacement(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
-            fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
-            fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
-            fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue), builtIn, SettingsStore::DefaultScreenTwips);
+        const QRect defaults
+            = SettingsStore::BoundPlacement(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
+                fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
+                fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
+                fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue), builtIn,
+                SettingsStore::DefaultScreenTwips);
         d->storedPlace = !SettingsStore::get(name, Schema::Top, QString()).isEmpty();
         Framework::SetGeometryTwips(this, SettingsStore::getPlacement(name, defaults));
         // A frame taller than the one the stored sizes were made for must not cut off the panel.
