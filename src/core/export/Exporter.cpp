@@ -169,6 +169,17 @@ ExportSnapshot Exporter::snapshot() const
     return s;
 }
 
+StatusSnapshot Exporter::statusSnapshot() const
+{
+    StatusSnapshot s;
+    s.cpus.reserve(m_cpus.size());
+    for (const ExportedCpu &c : m_cpus)
+        s.cpus.append(CpuView::From(c.name, c.status, c.metrics));
+    s.taken = Clock::Now();
+    s.cycleSeconds = m_cycleSeconds;
+    return s;
+}
+
 void Exporter::onReading(quint64 key, const QString &path, const ClientSnapshot &files)
 {
     if (key >= quint64(m_cpus.size()) || m_cpus[qsizetype(key)].path != path)
@@ -181,7 +192,8 @@ void Exporter::onCycleFinished()
 {
     m_cycleSeconds = double(m_cycleTime.nsecsElapsed()) / 1e9;
     m_error.clear();
-    bool ok = writeText(m_textFile, MetricsText::Render(snapshot()));
+    // Without a file the metrics are only served.
+    bool ok = m_textFile.isEmpty() || writeText(m_textFile, MetricsText::Render(snapshot()));
     if (!m_stateFile.isEmpty())
         ok = writeText(m_stateFile, stateText()) && ok;
     Q_EMIT cycleWritten(ok);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/CpuView.h"
 #include "export/MetricsText.h"
 #include "monitor/CpuStatus.h"
 #include "monitor/StatsInterpreter.h"
@@ -54,6 +55,8 @@ public:
     void stop();
     UpdateCycle &cycle() { return m_cycle; }
     ExportSnapshot snapshot() const;
+    // Each CPU as the status page and its JSON show it, as of the last cycle.
+    StatusSnapshot statusSnapshot() const;
     QString error() const { return m_error; } // why the last cycle's writes failed
 
     // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
