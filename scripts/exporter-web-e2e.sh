@@ -125,4 +125,12 @@ for address in ":0" "0.0.0.0:0" "[::]:0"; do
   grep -q 'refusing to listen' "$work/log" || fail "no reason given"
 done
 echo "refusal off loopback: ok"
+
+# --once never listens; a folder given as --textfile gets tavrik.prom inside it.
+mkdir "$work/textfile"
+"$bin/tavrik-exporter" --settings "$work/Tavrik.conf" --state "$work/state.json" --once --textfile "$work/textfile" \
+  --web.listen-address ":0" 2>"$work/log" || fail "--once with a listen address"
+grep -q listening "$work/log" && fail "--once listened"
+promtool check metrics <"$work/textfile/tavrik.prom" || fail "--textfile FOLDER"
+echo "--once and a textfile folder: ok"
 echo PASS

@@ -93,6 +93,13 @@ qint64 WebServer::NowMs()
         .count();
 }
 
+int WebServer::connections() const
+{
+    const MHD_DaemonInfo *info
+        = m_daemon ? MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_CURRENT_CONNECTIONS) : nullptr;
+    return info ? int(info->num_connections) : 0;
+}
+
 void WebServer::publish(std::shared_ptr<const WebContent> content)
 {
     QMutexLocker lock(&m_mutex);

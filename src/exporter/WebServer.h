@@ -41,6 +41,7 @@ public:
     // Binds and starts answering; false with the reason when it cannot.
     bool start(const ListenAddress &address, QString *error);
     quint16 port() const { return m_port; }
+    int connections() const; // open at this moment
     void publish(std::shared_ptr<const WebContent> content);
 
     // A steady clock in milliseconds, the one WebContent::endedMs is on.

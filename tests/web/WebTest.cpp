@@ -1,0 +1,223 @@
+#include "BasicAuth.h"
+#include "StatusPage.h"
+#include "WebConfig.h"
+#include "common/TestSupport.h"
+
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+#include <arpa/inet.h>
+#include <crypt.h>
+#include <netinet/in.h>
+
+namespace {
+
+CpuView view(const QString &name, CpuState state, const QString &key)
+{
+    CpuView v;
+    v.name = name;
+    v.state = state;
+    v.stateKey = key;
+    v.stateText = CpuStatus::StateName(state);
+    return v;
+}
+
+QByteArray hashOf(const QByteArray &password)
+{
+    // The cheapest bcrypt cost keeps the test quick; the check is the same at any cost.
+    char salt[CRYPT_GENSALT_OUTPUT_SIZE];
+    crypt_gensalt_rn("$2b$", 4, nullptr, 0, salt, sizeof salt);
+    crypt_data data {};
+    return QByteArray(crypt_r(password.constData(), salt, &data));
+}
+
+QByteArray basic(const QByteArray &userAndPassword)
+{
+    return "Basic " + userAndPassword.toBase64();
+}
+
+} // namespace
+
+class WebTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // A name is text wherever it lands, the CPUs come in order of attention (the configured
+    // order among equals), and the page's one style is what its policy allows.
+    void pageAndJson()
+    {
+        StatusSnapshot s;
+        s.intervalSeconds = 7;
+        s.cpus = { view(QStringLiteral("<script>alert(1)</script>"), CpuState::Working, QStringLiteral("working")),
+            view(QStringLiteral("b \"&' c"), CpuState::DownloadLate, QStringLiteral("download_late")),
+            view(QStringLiteral("lab\\2"), CpuState::Working, QStringLiteral("working")),
+            view(QStringLiteral("gone"), CpuState::Unreachable, QStringLiteral("unreachable")) };
+        s.cpus[0].etaSeconds = 2 * 3600 + 5 * 60;
+        const QString html = QString::fromUtf8(StatusPage::Html(s));
+        QVERIFY(!html.contains(QLatin1String("<script")));
+        QVERIFY(html.contains(QLatin1String("<h2>&lt;script&gt;alert(1)&lt;/script&gt;</h2>")));
+        QVERIFY(html.contains(QLatin1String("<h2>b &quot;&amp;&#39; c</h2>")));
+        QVERIFY(html.contains(QLatin1String("<dt>Finishes in</dt><dd>2 h 05 min</dd>")));
+        QVERIFY(html.contains(QLatin1String("http-equiv=\"refresh\" content=\"7\"")));
+        QStringList order;
+        for (qsizetype at = html.indexOf(QLatin1String("<h2>")); at >= 0;
+             at = html.indexOf(QLatin1String("<h2>"), at + 1))
+            order.append(html.mid(at + 4, html.indexOf(QLatin1String("</h2>"), at) - at - 4));
+        QCOMPARE(
+            order, QStringList({ "gone", "b &quot;&amp;&#39; c", "&lt;script&gt;alert(1)&lt;/script&gt;", "lab\\2" }));
+        QCOMPARE(html.count(QLatin1String("<style>")), 1);
+        const qsizetype from = html.indexOf(QLatin1String("<style>")) + 7;
+        const QByteArray style = html.mid(from, html.indexOf(QLatin1String("</style>")) - from).toUtf8();
+        QCOMPARE(StatusPage::StyleHash(),
+            "sha256-" + QCryptographicHash::hash(style, QCryptographicHash::Sha256).toBase64());
+
+        QJsonParseError error;
+        const QJsonObject json = QJsonDocument::fromJson(StatusPage::Json(s), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        const QJsonArray cpus = json.value(QLatin1String("cpus")).toArray();
+        QCOMPARE(cpus.size(), 4);
+        QCOMPARE(cpus[1].toObject().value(QLatin1String("name")).toString(), s.cpus[1].name);
+        QCOMPARE(cpus[1].toObject().value(QLatin1String("state")).toString(), QStringLiteral("download_late"));
+        QCOMPARE(cpus[2].toObject().value(QLatin1String("name")).toString(), s.cpus[0].name);
+        QCOMPARE(cpus[2].toObject().value(QLatin1String("eta_seconds")).toInt(), 7500);
+        QVERIFY(cpus[0].toObject().value(QLatin1String("eta_seconds")).isNull());
+    }
+
+    void listenAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host"); // "!" for refused
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("loopback");
+        QTest::newRow("v4") << "127.0.0.1:9100"
+                            << "127.0.0.1" << 9100 << true;
+        QTest::newRow("v4 net") << "127.8.9.10:1"
+                                << "127.8.9.10" << 1 << true;
+        QTest::newRow("localhost, default port") << "localhost"
+                                                 << "localhost" << 9747 << true;
+        QTest::newRow("every interface") << ":9200"
+                                         << "" << 9200 << false;
+        QTest::newRow("v6 loopback") << "[::1]:80"
+                                     << "::1" << 80 << true;
+        QTest::newRow("v6 any") << "[::]:80"
+                                << "::" << 80 << false;
+        QTest::newRow("v4-mapped loopback") << "[::ffff:127.0.0.1]:80"
+                                            << "::ffff:127.0.0.1" << 80 << true;
+        QTest::newRow("lan") << "192.168.1.5:9747"
+                             << "192.168.1.5" << 9747 << false;
+        QTest::newRow("128 is not loopback") << "128.0.0.1:1"
+                                             << "128.0.0.1" << 1 << false;
+        QTest::newRow("any v4") << "0.0.0.0:1"
+                                << "0.0.0.0" << 1 << false;
+        QTest::newRow("v6 unbracketed") << "::1:80"
+                                        << "!" << 0 << false;
+        QTest::newRow("port too big") << "localhost:65536"
+                                      << "!" << 0 << false;
+        QTest::newRow("port not a number") << "localhost:http"
+                                           << "!" << 0 << false;
+        QTest::newRow("colon alone") << ":"
+                                     << "!" << 0 << false;
+        QTest::newRow("empty") << ""
+                               << "!" << 0 << false;
+    }
+
+    void listenAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(bool, loopback);
+        QString error;
+        const auto a = ListenAddress::Parse(text, &error);
+        if (host == QLatin1String("!")) {
+            QVERIFY(!a);
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QVERIFY2(a, qPrintable(error));
+        QCOMPARE(a->host, host);
+        QCOMPARE(int(a->port), port);
+        QCOMPARE(IsLoopbackHost(a->host), loopback);
+    }
+
+    void webConfig_data()
+    {
+        QTest::addColumn<QByteArray>("yaml");
+        QTest::addColumn<QString>("error"); // a part of it; empty: accepted
+        const QByteArray hash = "$2y$10$" + QByteArray(53, 'a');
+        QTest::newRow("empty") << QByteArray() << "";
+        QTest::newRow("both") << "tls_server_config:\n  cert_file: c.pem\n  key_file: /k.pem\n  min_version: TLS13\n"
+                                 "basic_auth_users:\n  alice: "
+                + hash + "\n"
+                              << "";
+        QTest::newRow("cert alone") << QByteArray("tls_server_config:\n  cert_file: c.pem\n") << "both cert_file";
+        QTest::newRow("old TLS") << QByteArray("tls_server_config:\n  min_version: TLS11\n") << "TLS12 or TLS13";
+        QTest::newRow("clear password") << QByteArray("basic_auth_users:\n  alice: secret\n") << "bcrypt";
+        QTest::newRow("md5 crypt") << QByteArray("basic_auth_users:\n  alice: $1$abc$def\n") << "bcrypt";
+        QTest::newRow("colon in name") << QByteArray("basic_auth_users:\n  \"a:b\": " + hash + "\n") << "bcrypt";
+        QTest::newRow("unknown key") << QByteArray("http_server_config:\n  http2: true\n") << "not supported";
+        QTest::newRow("not yaml") << QByteArray("basic_auth_users: [\n") << "";
+        QTest::newRow("a list") << QByteArray("- a\n- b\n") << "mapping";
+    }
+
+    void webConfig()
+    {
+        QFETCH(QByteArray, yaml);
+        QFETCH(QString, error);
+        QString why;
+        const auto c = WebConfig::Parse(yaml, QStringLiteral("/etc/tavrik"), &why);
+        if (QByteArray(QTest::currentDataTag()) == "not yaml") {
+            QVERIFY(!c);
+            return;
+        }
+        QCOMPARE(bool(c), error.isEmpty());
+        if (!c) {
+            QVERIFY2(why.contains(error), qPrintable(why));
+        } else if (!yaml.isEmpty()) {
+            QCOMPARE(c->certFile, QStringLiteral("/etc/tavrik/c.pem"));
+            QCOMPARE(c->keyFile, QStringLiteral("/k.pem"));
+            QVERIFY(c->tls13Only && c->tls() && c->auth());
+        }
+    }
+
+    // Right once, then remembered; wrong ones cost nothing for a while but then make the address
+    // wait, longer each time, while credentials that passed before still do.
+    void basicAuth()
+    {
+        BasicAuth auth({ { "alice", hashOf("right horse") }, { "bob", hashOf("other") }, { "carol", hashOf("pw") } });
+        qint64 now = 1000000;
+        auto check = [&](const QByteArray &header, const char *client = "10.0.0.1") {
+            return auth.check(header, client, now).result;
+        };
+        using R = BasicAuth::Result;
+        QCOMPARE(check({}), R::Missing);
+        QCOMPARE(check(basic("alice:right horse")), R::Ok);
+        QCOMPARE(check(basic("alice:wrong")), R::Wrong);
+        QCOMPARE(check(basic("mallory:right horse")), R::Wrong);
+        QCOMPARE(check("Bearer abc"), R::Wrong); // a third failure: now 1 s of waiting
+        const BasicAuth::Answer waiting = auth.check(basic("bob:other"), "10.0.0.1", now);
+        QCOMPARE(waiting.result, R::Wait);
+        QCOMPARE(waiting.retryAfterSeconds, 1);
+        QCOMPARE(check(basic("alice:right horse")), R::Ok); // remembered: no check, no wait
+        QCOMPARE(check(basic("bob:other"), "10.0.0.2"), R::Ok); // another address
+        now += 1000;
+        QCOMPARE(check(basic("bob:wrong")), R::Wrong);
+        QCOMPARE(auth.check(basic("alice:guess"), "10.0.0.1", now).retryAfterSeconds, 2);
+        now += 2000;
+        QCOMPARE(check(basic("carol:pw")), R::Ok); // a success clears the address
+        QCOMPARE(check(basic("bob:x")), R::Wrong);
+        QCOMPARE(check(basic("bob:y")), R::Wrong);
+        now += BasicAuth::CacheMs + 1;
+        QCOMPARE(check(basic("alice:right horse"), "10.0.0.3"), R::Ok); // checked again after expiry
+        QCOMPARE(check(basic("alice:right horse:"), "10.0.0.3"), R::Wrong);
+        QCOMPARE(check("Basic !!!", "10.0.0.3"), R::Wrong);
+        QVERIFY(!BasicAuth::Verify("x", "*0"));
+    }
+};
+
+TAVRIK_TEST(WebTest)
+#include "WebTest.moc"
