@@ -67,6 +67,19 @@ MHD_Result access(void *self, MHD_Connection *connection, const char *url, const
     return MHD_Result(static_cast<WebServer *>(self)->answer(connection, url, method, false));
 }
 
+MHD_Result admit(void *self, const sockaddr *, socklen_t)
+{
+    return static_cast<WebServer *>(self)->admit() ? MHD_YES : MHD_NO;
+}
+
+void notify(void *self, MHD_Connection *, void **, MHD_ConnectionNotificationCode code)
+{
+    if (code == MHD_CONNECTION_NOTIFY_CLOSED)
+        static_cast<WebServer *>(self)->closed();
+    else
+        static_cast<WebServer *>(self)->started();
+}
+
 } // namespace
 
 WebServer::WebServer(const WebConfig &config, const WebLimits &limits, int intervalSeconds)
@@ -95,9 +108,12 @@ qint64 WebServer::NowMs()
 
 int WebServer::connections() const
 {
-    const MHD_DaemonInfo *info
-        = m_daemon ? MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_CURRENT_CONNECTIONS) : nullptr;
-    return info ? int(info->num_connections) : 0;
+    return m_open.load();
+}
+
+bool WebServer::admit()
+{
+    return m_open.load() < m_limits.maxConnections;
 }
 
 void WebServer::publish(std::shared_ptr<const WebContent> content)
@@ -139,7 +155,10 @@ bool WebServer::start(const ListenAddress &address, QString *error)
     std::memcpy(&bind, found->ai_addr, found->ai_addrlen);
     freeaddrinfo(found);
 
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
+    // No error log: a hostile client would write it, a line per bad request. poll(), not epoll:
+    // on epoll (edge-triggered) a client that sends half a request and hangs up is only noticed
+    // at the timeout.
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_POLL;
     if (bind.ss_family == AF_INET6)
         flags |= host.isEmpty() ? MHD_USE_DUAL_STACK : MHD_USE_IPv6;
     if (m_config.tls())
@@ -154,10 +173,13 @@ bool WebServer::start(const ListenAddress &address, QString *error)
     };
     if (!m_config.tls())
         tls[0].option = MHD_OPTION_END;
-    m_daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &access, this, MHD_OPTION_SOCK_ADDR,
-        reinterpret_cast<sockaddr *>(&bind), MHD_OPTION_THREAD_POOL_SIZE, 4u, MHD_OPTION_CONNECTION_LIMIT,
-        unsigned(m_limits.maxConnections), MHD_OPTION_CONNECTION_TIMEOUT, unsigned(m_limits.timeoutSeconds),
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, memory, MHD_OPTION_ARRAY, tls, MHD_OPTION_END);
+    // libmicrohttpd at its own limit stops accepting, and clients pile up in the listen queue
+    // behind idle ones; so its limit is above ours, and ours refuses the extra ones at once.
+    m_daemon = MHD_start_daemon(flags, 0, &::admit, this, &access, this, MHD_OPTION_NOTIFY_CONNECTION, &notify, this,
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&bind), MHD_OPTION_THREAD_POOL_SIZE, 4u,
+        MHD_OPTION_CONNECTION_LIMIT, unsigned(m_limits.maxConnections) + 64, MHD_OPTION_CONNECTION_TIMEOUT,
+        unsigned(m_limits.timeoutSeconds), MHD_OPTION_CONNECTION_MEMORY_LIMIT, memory, MHD_OPTION_ARRAY, tls,
+        MHD_OPTION_END);
     if (!m_daemon) {
         *error = QStringLiteral("cannot listen on %1:%2: %3")
                      .arg(address.host.contains(u':') ? u'[' + address.host + u']' : address.host)

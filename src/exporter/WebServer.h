@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QString>
 
+#include <atomic>
 #include <memory>
 
 class BasicAuth;
@@ -49,6 +50,10 @@ public:
 
     // Answers one request from its headers (libmicrohttpd's callback lands here); an MHD_Result.
     int answer(MHD_Connection *connection, const char *url, const char *method, bool body);
+    // A new connection, or one more than the limit (closed at once, so none waits in the queue).
+    bool admit();
+    void started() { m_open.fetch_add(1); }
+    void closed() { m_open.fetch_sub(1); }
 
 private:
     const WebConfig m_config;
@@ -63,4 +68,5 @@ private:
     quint16 m_port = 0;
     mutable QMutex m_mutex;
     std::shared_ptr<const WebContent> m_content;
+    std::atomic<int> m_open { 0 };
 };
