@@ -42,6 +42,7 @@ INI
 
 # Starts the exporter on a free loopback port (the kernel's pick) and sets $url to it.
 start() {
+  : >"$work/log" # emptied here: the child's own redirection may come after the first look
   "$bin/tavrik-exporter" --settings "$work/Tavrik.conf" --interval 1 --state "$work/state.json" \
     --web.listen-address "127.0.0.1:0" "$@" 2>"$work/log" &
   pid=$!
