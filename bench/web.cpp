@@ -133,7 +133,7 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
 
     auto cpusIn = [&](const QString &folder, int count) {
-        QList<Exporter::Cpu> list;
+        QList<QPair<QString, QString>> list;
         for (int i = 0; i < count; ++i) {
             SimulatedClient::Options o;
             o.seed = quint32(i + 1);
@@ -169,7 +169,7 @@ int main(int argc, char *argv[])
     secure.users.insert("prometheus", QByteArray(crypt_r("scrape secret", salt, &data)));
 
     Options options;
-    options.AlarmInterval = 5;
+    options.update([](OptionValues &v) { v.AlarmInterval = 5; });
     Exporter big(options, QString());
     big.setCpus(cpusIn(QStringLiteral("big"), 1000));
     Exporter small(options, QString());

@@ -87,10 +87,10 @@ QString StatusPage::EscapeHtml(const QString &text)
     return out;
 }
 
-QList<CpuView> StatusPage::ByAttention(const QList<CpuView> &cpus)
+QList<CpuCard> StatusPage::ByAttention(const QList<CpuCard> &cpus)
 {
-    QList<CpuView> out = cpus;
-    std::stable_sort(out.begin(), out.end(), [](const CpuView &a, const CpuView &b) { return a.state > b.state; });
+    QList<CpuCard> out = cpus;
+    std::stable_sort(out.begin(), out.end(), [](const CpuCard &a, const CpuCard &b) { return a.state > b.state; });
     return out;
 }
 
@@ -101,9 +101,9 @@ QByteArray StatusPage::StyleHash()
 
 QByteArray StatusPage::Html(const StatusSnapshot &s)
 {
-    const QList<CpuView> cpus = ByAttention(s.cpus);
+    const QList<CpuCard> cpus = ByAttention(s.cpus);
     int attention = 0;
-    for (const CpuView &c : cpus)
+    for (const CpuCard &c : cpus)
         attention += c.state >= CpuState::Stalled ? 1 : 0;
     QString summary = cpus.size() == 1 ? QStringLiteral("1 CPU") : QStringLiteral("%1 CPUs").arg(cpus.size());
     if (attention)
@@ -118,7 +118,7 @@ QByteArray StatusPage::Html(const StatusSnapshot &s)
         % (s.taken.isValid() ? QStringLiteral("Read at ") % s.taken.toString(QStringLiteral("HH:mm:ss"))
                              : QStringLiteral("Not read yet"))
         % QStringLiteral("</span></header>\n<main>\n");
-    for (const CpuView &c : cpus) {
+    for (const CpuCard &c : cpus) {
         const QString key = c.stateKey.isEmpty() ? QStringLiteral("working") : c.stateKey;
         out += QStringLiteral("<section class=\"") % EscapeHtml(key) % QStringLiteral("\"><h2>") % EscapeHtml(c.name)
             % QStringLiteral("</h2><p class=\"state\">") % EscapeHtml(c.stateText)
@@ -142,7 +142,7 @@ QByteArray StatusPage::Json(const StatusSnapshot &s)
     auto optional = [](const auto &v) { return v ? QJsonValue(double(*v)) : QJsonValue(); };
     auto text = [](const QString &t) { return t.isEmpty() ? QJsonValue() : QJsonValue(t); };
     QJsonArray cpus;
-    for (const CpuView &c : ByAttention(s.cpus)) {
+    for (const CpuCard &c : ByAttention(s.cpus)) {
         cpus.append(QJsonObject { { "name", c.name }, { "state", c.stateKey }, { "state_text", c.stateText },
             { "percent", std::round(c.percent * 1e4) / 1e4 }, { "percent_text", text(c.percentText) },
             { "per_hour", optional(c.perHour) }, { "eta_seconds", optional(c.etaSeconds) },

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/CpuView.h"
+#include "export/CpuCard.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,7 +11,7 @@ namespace StatusPage {
 // Text safe inside HTML elements and quoted attributes.
 QString EscapeHtml(const QString &text);
 // The CPUs that need the user most first; the configured order among equals.
-QList<CpuView> ByAttention(const QList<CpuView> &cpus);
+QList<CpuCard> ByAttention(const QList<CpuCard> &cpus);
 // The page: inline style only (see StyleHash), reloading itself every interval.
 QByteArray Html(const StatusSnapshot &snapshot);
 QByteArray Json(const StatusSnapshot &snapshot);

@@ -85,7 +85,7 @@ int main(int argc, char *argv[])
     }
     Options options;
     modTavrik::LoadOptions(options);
-    int seconds = qMax(0, int(options.MonitorInterval)) + 1;
+    int seconds = qMax(0, int(options.monitorInterval())) + 1;
     if (parser.isSet(interval)) {
         bool ok = false;
         seconds = parser.value(interval).toInt(&ok);
@@ -140,8 +140,8 @@ int main(int argc, char *argv[])
     }
 
     Exporter exporter(options, writeText ? text.absoluteFilePath() : QString());
+    exporter.loadStoredCpus();
     exporter.setStateFile(stateFile);
-    exporter.setCpus(Exporter::StoredCpus());
 
     const bool single = parser.isSet(once);
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {

@@ -15,9 +15,9 @@
 
 namespace {
 
-CpuView view(const QString &name, CpuState state, const QString &key)
+CpuCard view(const QString &name, CpuState state, const QString &key)
 {
-    CpuView v;
+    CpuCard v;
     v.name = name;
     v.state = state;
     v.stateKey = key;

@@ -24,7 +24,7 @@ public:
     // Gives the loaded windows in load order. Asked only on ticks that change the CPU.
     using ViewSource = std::function<QList<WindowView>()>;
 
-    // The search gives up once the scan position passes this.
+    // The search gives up once the scan position passes this, or the end of a longer list.
     static constexpr qint16 LastScanPosition = 500;
 
     explicit DisplayTicker(ViewSource source);
@@ -42,7 +42,7 @@ public:
     static QString Line(const QString &name, const QString &stateWords);
 
     qint16 tickCount() const { return m_tickCount; }
-    qint16 scanPosition() const { return m_scanPosition; }
+    qsizetype scanPosition() const { return m_scanPosition; }
     bool isBusy() const { return m_busy; }
     bool updateNowPending() const { return m_updateNow; }
 
@@ -56,7 +56,7 @@ private:
     QString m_name;
     QString m_state;
     qint16 m_tickCount = 0;
-    qint16 m_scanPosition = 0;
+    qsizetype m_scanPosition = 0;
     bool m_busy = false;
     bool m_updateNow = false;
 };

@@ -58,25 +58,6 @@ QString label(const char *name, const QString &value)
 
 } // namespace
 
-QString MetricsText::StateName(MetricState state)
-{
-    switch (state) {
-    case MetricState::Working:
-        return QStringLiteral("working");
-    case MetricState::Stalled:
-        return QStringLiteral("stalled");
-    case MetricState::Downloading:
-        return QStringLiteral("downloading");
-    case MetricState::DownloadLate:
-        return QStringLiteral("download_late");
-    case MetricState::Unreachable:
-        return QStringLiteral("unreachable");
-    case MetricState::Failed:
-        return QStringLiteral("failed");
-    }
-    return QString();
-}
-
 QString MetricsText::EscapeLabel(const QString &value)
 {
     QString out;
@@ -107,10 +88,8 @@ QByteArray MetricsText::Render(const ExportSnapshot &s)
 
     w.family("tavrik_cpu_state", "gauge", "1 for the CPU's state at the latest reading, 0 for the others.");
     perCpu([&](const CpuMetrics &c, const QString &cpu) {
-        for (int i = 0; i < StateCount; ++i) {
-            const auto state = MetricState(i);
-            w.sample(cpu % u',' % label("state", StateName(state)), state == c.state ? 1 : 0);
-        }
+        for (const CpuState state : States)
+            w.sample(cpu % u',' % label("state", CpuStatus::MetricName(state)), state == c.state ? 1 : 0);
     });
 
     w.family("tavrik_cpu_failure_code", "gauge", "Failure code of the latest reading, 0 when it succeeded.");

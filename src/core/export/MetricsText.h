@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/CpuStatus.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -8,12 +10,10 @@
 #include <optional>
 
 // What one CPU looks like to a metrics scraper.
-enum class MetricState { Working, Stalled, Downloading, DownloadLate, Unreachable, Failed };
-
 struct CpuMetrics
 {
     QString name;
-    MetricState state = MetricState::Working;
+    CpuState state = CpuState::Working; // never Unknown
     int failure = 0; // code of the latest reading's failure, 0 when it succeeded
     double progressRatio = 0; // 0 to 1
     std::optional<double> cpuSeconds; // on the current work unit, as last read
@@ -40,8 +40,9 @@ struct ExportSnapshot
 // The node_exporter textfile (Prometheus text exposition format) for one cycle.
 namespace MetricsText {
 
-constexpr int StateCount = 6;
-QString StateName(MetricState state);
+// The states a CPU can be in once read, each a sample of tavrik_cpu_state.
+constexpr CpuState States[] = { CpuState::Working, CpuState::Stalled, CpuState::Downloading, CpuState::DownloadLate,
+    CpuState::Unreachable, CpuState::Failed };
 // A label value as the format requires: backslash, double quote and line feed escaped.
 QString EscapeLabel(const QString &value);
 // Every metric family once, HELP and TYPE first; a family without a sample is left out.

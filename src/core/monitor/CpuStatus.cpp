@@ -30,10 +30,10 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
     if (r.cpuTimeText)
         s.cpuTimeText = *r.cpuTimeText;
 
-    if (!r.downloadWatched)
-        s.downloadSince = QDateTime();
-    else if (!s.downloadSince.isValid())
-        s.downloadSince = now;
+    // One clock for the alarm and the lateness: the download's start as the watch keeps it.
+    s.downloadSince = r.downloadWatched && r.fields.downloadSince > 0
+        ? QDateTime::fromMSecsSinceEpoch(r.fields.downloadSince)
+        : QDateTime();
 
     if (r.failure == 0) {
         s.lastGood = now;
@@ -110,6 +110,11 @@ QString CpuStatus::StateName(CpuState state)
         return QStringLiteral("failed");
     }
     return {};
+}
+
+QString CpuStatus::MetricName(CpuState state)
+{
+    return StateName(state).replace(u' ', u'_');
 }
 
 QString CpuStatus::words() const

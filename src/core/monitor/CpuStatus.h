@@ -38,6 +38,8 @@ struct CpuStatus
     // The state in a few words: "working", "stalled", "download late 7 min", "unreachable".
     QString words() const;
     static QString StateName(CpuState state);
+    // The name as a metric's label value: "download_late".
+    static QString MetricName(CpuState state);
     bool needsAttention() const;
 };
 

@@ -110,7 +110,7 @@ void UpdateCycle::tick()
 {
     if (m_stopped || m_cycling)
         return;
-    if (m_tickCount < m_options.MonitorInterval)
+    if (m_tickCount < m_options.monitorInterval())
         ++m_tickCount;
     else
         startCycle();
@@ -231,10 +231,13 @@ void UpdateCycle::onDeadline(Batch *batch)
         Batch::Item &item = batch->items[i];
         if (item.ready())
             continue;
-        item.timedOut = true;
-        int running = Read::Running;
-        if (item.read->phase.compare_exchange_strong(running, Read::Hung))
+        // A read whose calls all returned is no hung share: its hand-back is already queued.
+        int phase = Read::Running;
+        if (item.read->phase.compare_exchange_strong(phase, Read::Hung))
             countHung(ClientReader::PartCount);
+        else if (phase == Read::Finished)
+            continue;
+        item.timedOut = true;
     }
     scheduleDelivery();
 }

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-struct Options;
+class Options;
 class QTimer;
 
 // The update cycle without its windows: the one-second tick, the guards of a running cycle, and

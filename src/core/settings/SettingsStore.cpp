@@ -237,6 +237,16 @@ bool SettingsStore::deleteSection(const QString &section)
     return syncChecked(s, section);
 }
 
+bool SettingsStore::removeKey(const QString &section, const QString &key)
+{
+    const Store s;
+    const QString full = fullKey(section, key);
+    if (!s->contains(full))
+        return true;
+    s->remove(full);
+    return syncChecked(s, section + u'/' + key);
+}
+
 std::optional<qint16> SettingsStore::getInt16(const QString &section, const QString &key, const QString &defaultValue)
 {
     return Conv::ToInt16(get(section, key, defaultValue));

@@ -32,6 +32,8 @@ public:
     static bool save(const QString &section, const QString &key, const QString &value);
     // False when the section does not exist (nothing is removed then) or the write failed.
     static bool deleteSection(const QString &section);
+    // Removes one key; true when there was none to remove.
+    static bool removeKey(const QString &section, const QString &key);
     static bool sectionExists(const QString &section);
     static QStringList sections(); // every section's name
 

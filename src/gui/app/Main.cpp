@@ -60,10 +60,7 @@ int Main(QApplication &app, const CommandLine::Request &request)
     QObject::connect(
         &channel, &InstanceChannel::showRequested, &main, [&main] { InstanceChannel::BringForward(&main); });
     // --minimized acts like the option for this run only, so the stored option stays as it was.
-    const bool startMinimized = options.StartMinimized;
-    options.StartMinimized = startMinimized || request.minimized;
-    main.Load();
-    options.StartMinimized = startMinimized;
+    main.Load(request.minimized);
     return app.exec();
 }
 

@@ -35,8 +35,6 @@ namespace {
 constexpr int MinWidthTwips = 3045;
 constexpr int MinHeightTwips = 1485;
 constexpr int MarginTwips = 20;
-// The errors-only view keeps this many of the session's failures; the file keeps them all.
-constexpr qsizetype FailuresKept = 5000;
 // Highlighting stops here, so a one-letter search in a long log stays quick.
 constexpr int MatchesHighlighted = 1000;
 
@@ -87,7 +85,7 @@ int documentPosition(const QTextDocument *doc, qsizetype offset)
 void reportToLog(const QString &text)
 {
     if (frmMessages::exists())
-        frmMessages::Append(text);
+        frmMessages::Append(text, LogKind::Failure);
     else
         std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(text));
 }
@@ -164,18 +162,28 @@ bool frmMessages::exists()
     return !theLog().isNull();
 }
 
-void frmMessages::Append(const QString &sMessage)
+void frmMessages::Append(const QString &sMessage, LogKind kind)
 {
-    instance()->setMessage(sMessage);
+    Append(LogEntries { LogEntry { sMessage, kind, 0, QString(), 0, QDateTime::currentDateTimeUtc() } });
 }
 
 void frmMessages::Append(const QStringList &messages)
 {
-    if (messages.isEmpty())
+    LogEntries entries;
+    entries.reserve(messages.size());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QString &m : messages)
+        entries.append({ m, LogKind::Note, 0, QString(), 0, now });
+    Append(entries);
+}
+
+void frmMessages::Append(const LogEntries &entries)
+{
+    if (entries.isEmpty())
         return;
     frmMessages *log = instance();
     if (!log->m_held) {
-        log->setMessages(messages);
+        log->setMessages(entries);
         return;
     }
     if (log->m_waiting.isEmpty()) {
@@ -184,7 +192,7 @@ void frmMessages::Append(const QStringList &messages)
                 log->setMessages(std::exchange(log->m_waiting, {}));
         });
     }
-    log->m_waiting += messages;
+    log->m_waiting += entries;
 }
 
 void frmMessages::HoldEntries(bool hold)
@@ -226,8 +234,11 @@ void frmMessages::setSessionLog(SessionLog *log)
     if (!log)
         return;
     QObject::connect(log, &SessionLog::saved, log, [](const QString &path, bool ok) {
-        Append(ok ? QStringLiteral("The session's log was saved to %1.").arg(QDir::toNativeSeparators(path))
-                  : QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)));
+        if (ok)
+            Append(QStringLiteral("The session's log was saved to %1.").arg(QDir::toNativeSeparators(path)));
+        else
+            Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)),
+                LogKind::Failure);
     });
 }
 
@@ -238,22 +249,22 @@ void frmMessages::setMessage(const QString &sMessage)
 
 void frmMessages::setMessages(const QStringList &messages)
 {
+    LogEntries entries;
+    for (const QString &m : messages)
+        entries.append({ m, LogKind::Note, 0, QString(), 0, QDateTime::currentDateTimeUtc() });
+    setMessages(entries);
+}
+
+void frmMessages::setMessages(const LogEntries &entries)
+{
+    QStringList messages;
+    messages.reserve(entries.size());
+    for (const LogEntry &e : entries)
+        messages.append(e.text);
     if (theSessionLog())
         theSessionLog()->append(messages);
-    QStringList failures;
-    for (const QString &message : messages) {
-        if (MessageLog::IsFailure(message))
-            failures.append(SessionLog::FileText(message, SessionLog::StampNow()).chopped(1));
-    }
-    if (!failures.isEmpty()) {
-        m_failures.append(failures);
-        if (m_failures.size() > FailuresKept)
-            m_failures.remove(0, m_failures.size() - FailuresKept);
-        if (errorsOnly()) {
-            for (const QString &f : std::as_const(failures))
-                m_tbErrors->appendPlainText(f);
-        }
-    }
+    if (m_digest.add(entries) && errorsOnly())
+        showErrors();
 
     QTextDocument *doc = m_tbMessage->document();
     QTextCursor cursor(doc);
@@ -344,6 +355,12 @@ void frmMessages::layoutControls()
     m_tbErrors->setGeometry(inner);
 }
 
+void frmMessages::showErrors()
+{
+    m_tbErrors->setPlainText(m_digest.lines().join(u'\n'));
+    m_tbErrors->moveCursor(QTextCursor::End);
+}
+
 QPlainTextEdit *frmMessages::visibleView() const
 {
     return errorsOnly() ? m_tbErrors : m_tbMessage;
@@ -356,8 +373,7 @@ void frmMessages::setErrorsOnly(bool on)
         return;
     }
     if (on) {
-        m_tbErrors->setPlainText(m_failures.join(u'\n'));
-        m_tbErrors->moveCursor(QTextCursor::End);
+        showErrors();
     } else {
         m_tbErrors->clear();
     }
@@ -536,7 +552,8 @@ void frmMessages::saveLogAs()
     QSaveFile out(path);
     const bool ok = out.open(QIODevice::WriteOnly) && out.write(Message().toUtf8()) >= 0 && out.commit();
     if (!ok)
-        Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)));
+        Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)),
+            LogKind::Failure);
 }
 
 void frmMessages::closeEvent(QCloseEvent *event)

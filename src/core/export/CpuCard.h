@@ -8,10 +8,11 @@
 
 #include <optional>
 
+struct Cpu;
 struct CpuMetrics;
 
 // What a viewer of one CPU needs (the status page, its JSON): no folder, nothing to act on.
-struct CpuView
+struct CpuCard
 {
     QString name;
     CpuState state = CpuState::Unknown; // the order of attention
@@ -25,14 +26,14 @@ struct CpuView
     QDateTime lastGood;
     QString lastFailure;
 
-    // The one place the exporter's per-CPU record turns into a view.
-    static CpuView From(const QString &name, const CpuStatus &status, const CpuMetrics &metrics);
+    // The one place a CPU's record turns into a card; metrics: the same CPU as scraped.
+    static CpuCard From(const Cpu &cpu, const CpuMetrics &metrics);
 };
 
-// Every CPU's view after one cycle, in the configured order.
+// Every CPU's card after one cycle, in the configured order.
 struct StatusSnapshot
 {
-    QList<CpuView> cpus;
+    QList<CpuCard> cpus;
     QDateTime taken; // end of the cycle
     int intervalSeconds = 0;
     double cycleSeconds = 0;
