@@ -1,6 +1,5 @@
 // tavrik-exporter: the panel's update cycle without a display, writing node_exporter's textfile.
-#include "StatusPage.h"
-#include "WebServer.h"
+#include "WebOptions.h"
 #include "export/Exporter.h"
 #include "settings/Options.h"
 #include "settings/SettingsStore.h"
@@ -44,35 +43,17 @@ int main(int argc, char *argv[])
     const QCommandLineOption interval(QStringLiteral("interval"),
         QStringLiteral("Seconds between cycles (default: the panel's MonitorInterval + 1)."), QStringLiteral("S"));
     const QCommandLineOption textfile(QStringLiteral("textfile"),
-        QStringLiteral("The metrics file to write (default /var/lib/prometheus/node-exporter/tavrik.prom)."),
+        QStringLiteral("The metrics file to write, or a folder for tavrik.prom (default\n"
+                       "/var/lib/prometheus/node-exporter/tavrik.prom)."),
         QStringLiteral("PATH"), QStringLiteral("/var/lib/prometheus/node-exporter/tavrik.prom"));
     const QCommandLineOption state(QStringLiteral("state"),
         QStringLiteral("Where the last readings are kept between runs (default: .tavrik-exporter-state.json\n"
                        "beside the metrics file)."),
         QStringLiteral("FILE"));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Run one cycle, write the file and exit."));
-    const QCommandLineOption listen(QStringLiteral("web.listen-address"),
-        QStringLiteral("Serve /metrics, a status page (/), /api/v1/cpus and /healthz on HOST:PORT (:PORT: every\n"
-                       "interface; default port %1). Off the loopback address only with TLS and basic auth.")
-            .arg(ListenAddress::DefaultPort),
-        QStringLiteral("ADDRESS"));
-    const QCommandLineOption webConfig(QStringLiteral("web.config.file"),
-        QStringLiteral("TLS and basic auth settings (tls_server_config, basic_auth_users with bcrypt hashes)."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption insecure(QStringLiteral("web.insecure"),
-        QStringLiteral("Allow listening off the loopback address without TLS and auth."));
-    const WebLimits defaults;
-    const QCommandLineOption maxConnections(QStringLiteral("web.max-connections"),
-        QStringLiteral("Connections served at once (default %1).").arg(defaults.maxConnections), QStringLiteral("N"),
-        QString::number(defaults.maxConnections));
-    const QCommandLineOption timeout(QStringLiteral("web.timeout"),
-        QStringLiteral("Seconds before an idle or slow client is dropped (default %1).").arg(defaults.timeoutSeconds),
-        QStringLiteral("S"), QString::number(defaults.timeoutSeconds));
-    const QCommandLineOption maxHeader(QStringLiteral("web.max-header-bytes"),
-        QStringLiteral("Largest request head; more is refused with 431 (default %1).").arg(defaults.maxHeaderBytes),
-        QStringLiteral("BYTES"), QString::number(defaults.maxHeaderBytes));
-    parser.addOptions(
-        { settings, interval, textfile, state, once, listen, webConfig, insecure, maxConnections, timeout, maxHeader });
+    parser.addOptions({ settings, interval, textfile, state, once });
+    const WebOptions web;
+    web.addTo(parser);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -93,7 +74,7 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("--interval needs whole seconds from 1 to 86400"));
     }
     // Served metrics replace the textfile unless both are asked for (the series would be doubled).
-    const bool serve = parser.isSet(listen) && !parser.isSet(once);
+    const bool serve = web.listening(parser) && !parser.isSet(once);
     QFileInfo text(parser.value(textfile));
     if (text.isDir())
         text.setFile(QDir(text.absoluteFilePath()).filePath(QStringLiteral("tavrik.prom")));
@@ -102,41 +83,17 @@ int main(int argc, char *argv[])
         : writeText ? text.absoluteDir().filePath(QStringLiteral(".tavrik-exporter-state.json"))
                     : QString();
 
-    std::unique_ptr<WebServer> web;
+    std::unique_ptr<WebServer> server;
     if (serve) {
         QString error;
-        const auto address = ListenAddress::Parse(parser.value(listen), &error);
-        if (!address)
+        int status = 0;
+        server = web.start(parser, seconds, &error, &status);
+        if (!server && status == 2)
             return usageError(error);
-        WebConfig config;
-        if (parser.isSet(webConfig)) {
-            const auto loaded = WebConfig::Load(parser.value(webConfig), &error);
-            if (!loaded)
-                return usageError(error);
-            config = *loaded;
-        }
-        if (!IsLoopbackHost(address->host) && !(config.tls() && config.auth()) && !parser.isSet(insecure))
-            return usageError(QStringLiteral("refusing to listen on %1 without TLS and basic auth: anyone on the "
-                                             "network could read it. Give --web.config.file with tls_server_config "
-                                             "and basic_auth_users, listen on 127.0.0.1, or add --web.insecure.")
-                                  .arg(parser.value(listen)));
-        WebLimits limits;
-        bool ok[3] = {};
-        limits.maxConnections = parser.value(maxConnections).toInt(&ok[0]);
-        limits.timeoutSeconds = parser.value(timeout).toInt(&ok[1]);
-        limits.maxHeaderBytes = parser.value(maxHeader).toInt(&ok[2]);
-        if (!ok[0] || !ok[1] || !ok[2] || limits.maxConnections < 1 || limits.timeoutSeconds < 1
-            || limits.maxHeaderBytes < 1024)
-            return usageError(QStringLiteral("--web.max-connections and --web.timeout need a whole number from 1, "
-                                             "--web.max-header-bytes one from 1024"));
-        web = std::make_unique<WebServer>(config, limits, seconds);
-        if (!web->start(*address, &error)) {
+        if (!server) {
             std::fprintf(stderr, "tavrik-exporter: %s\n", qUtf8Printable(error));
-            return 1;
+            return status;
         }
-        const QString host = address->host.contains(u':') ? u'[' + address->host + u']' : address->host;
-        std::fprintf(stderr, "tavrik-exporter: listening on %s://%s:%u/\n", config.tls() ? "https" : "http",
-            qUtf8Printable(host.isEmpty() ? QStringLiteral("*") : host), unsigned(web->port()));
     }
 
     Exporter exporter(options, writeText ? text.absoluteFilePath() : QString());
@@ -147,12 +104,8 @@ int main(int argc, char *argv[])
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {
         if (!ok)
             std::fprintf(stderr, "tavrik-exporter: could not write %s\n", qUtf8Printable(exporter.error()));
-        if (web) {
-            StatusSnapshot status = exporter.statusSnapshot();
-            status.intervalSeconds = seconds;
-            web->publish(std::make_shared<const WebContent>(WebContent { MetricsText::Render(exporter.snapshot()),
-                StatusPage::Html(status), StatusPage::Json(status), WebServer::NowMs() }));
-        }
+        if (server)
+            WebOptions::Publish(*server, exporter, seconds);
         if (single)
             QCoreApplication::exit(ok ? 0 : 1);
     });
