@@ -184,7 +184,9 @@ bool WebServer::start(const ListenAddress &address, QString *error)
         *error = QStringLiteral("cannot listen on %1:%2: %3")
                      .arg(address.host.contains(u':') ? u'[' + address.host + u']' : address.host)
                      .arg(address.port)
-                     .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                     .arg(m_config.tls() ? QStringLiteral("the address is taken, or the TLS key and certificate "
+                                                          "are not a valid pair")
+                                         : QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const MHD_DaemonInfo *info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
