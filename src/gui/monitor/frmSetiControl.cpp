@@ -19,6 +19,8 @@
 #include <QPointer>
 #include <QProgressBar>
 
+#include <optional>
+
 namespace {
 
 constexpr qreal PercentPointSize = 11.25;
@@ -61,6 +63,8 @@ public:
     Fleet &fleet;
     const quint64 key;
     mutable Cpu detached;
+    std::optional<StateColours::Set> colours;
+    QPalette coloursFor;
     bool storedPlace = false;
     bool unloaded = false;
     QPointer<QMdiSubWindow> sub;
@@ -317,13 +321,19 @@ void frmSetiControl::showRecord()
     setLabelText(d->downloaded, v.downloadedText);
     setLabelText(d->uploaded, v.uploadedText);
     setLabelText(d->unitNumber, v.unitNumberText);
+    applyColours();
     showState();
 }
 
 void frmSetiControl::applyColours()
 {
     const Cpu &cpu = d->record();
-    const StateColours::Set colours = StateColours::For(palette());
+    // Worked out once a palette: the contrast search is not free, and readings come every cycle.
+    if (!d->colours || d->coloursFor != palette()) {
+        d->colours = StateColours::For(palette());
+        d->coloursFor = palette();
+    }
+    const StateColours::Set &colours = *d->colours;
     setTextColour(d->percent, cpu.view.percentRed ? colours.stalled : colours.moving);
     setTextColour(d->downloadCaption, cpu.fields.downloadNoticeRed ? colours.stalled : colours.text);
     setTextColour(d->stateLabel, cpu.status.needsAttention() ? colours.stalled : colours.text);
@@ -333,14 +343,17 @@ void frmSetiControl::showState()
 {
     // In words as well as in colour: in the path's row when something is amiss, and as the tip.
     const QString words = attentionWords();
-    setToolTip(d->record().name + QStringLiteral(": ") + d->record().status.words());
+    const QString tip = d->record().name + QStringLiteral(": ") + d->record().status.words();
+    // Most readings change nothing here: the row is laid out and coloured again only when it does.
+    if (tip == toolTip() && words == d->stateLabel->text() && d->stateLabel->isVisibleTo(this) == !words.isEmpty())
+        return;
+    setToolTip(tip);
     setLabelText(d->stateLabel, words);
     d->stateLabel->setVisible(!words.isEmpty());
     const QRect row = Framework::TwipsToPixels(QRect(60, 60, 4215, 195), this);
     const int wordsWidth = words.isEmpty() ? 0 : d->stateLabel->fontMetrics().horizontalAdvance(words) + 8;
     d->stateLabel->setGeometry(row.right() - wordsWidth + 1, row.top(), wordsWidth, row.height());
     d->pathLabel->resize(row.width() - wordsWidth, row.height());
-    applyColours();
 }
 
 void frmSetiControl::setPercentText(const QString &text)
