@@ -91,7 +91,9 @@ std::unique_ptr<QSettings> openStore()
         return std::make_unique<QSettings>(QStringLiteral("/dev/null/held/Tavrik.conf"), QSettings::IniFormat);
     if (!storeFile().isEmpty())
         return std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
-    return std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+    // The default format is the native one (the registry on Windows) unless a test has made it INI.
+    return std::make_unique<QSettings>(
+        QSettings::defaultFormat(), QSettings::UserScope, Schema::Organisation, Schema::Application);
 }
 
 // The open batch's store, shared by every call until the outermost batch ends.
@@ -181,8 +183,12 @@ QString SettingsStore::fileName()
     if (!storeFile().isEmpty())
         return storeFile();
     // Told by a store of no file: opening the store itself reads it, and it may be a FIFO.
-    const QFileInfo probe(QSettings(Schema::Organisation, Schema::Application + QStringLiteral("-none")).fileName());
-    return probe.dir().filePath(Schema::Application + QStringLiteral(".conf"));
+    const QFileInfo probe(QSettings(QSettings::defaultFormat(), QSettings::UserScope, Schema::Organisation,
+        Schema::Application + QStringLiteral("-none"))
+                              .fileName());
+    // ".conf" on Unix, ".ini" for INI files elsewhere; the registry's key has none.
+    const QString suffix = probe.suffix();
+    return probe.dir().filePath(Schema::Application + (suffix.isEmpty() ? QString() : u'.' + suffix));
 }
 
 QStringList SettingsStore::checkAccess()
