@@ -87,8 +87,14 @@ QString &storeFile()
 std::unique_ptr<QSettings> openStore()
 {
     // A file that cannot exist: reads give nothing, and writes fail before touching any folder.
-    if (held())
+    // Windows would make "\dev\null\held" on the current drive; "<" is in no name there.
+    if (held()) {
+#ifdef Q_OS_WIN
+        return std::make_unique<QSettings>(QStringLiteral("<held>/Tavrik.conf"), QSettings::IniFormat);
+#else
         return std::make_unique<QSettings>(QStringLiteral("/dev/null/held/Tavrik.conf"), QSettings::IniFormat);
+#endif
+    }
     if (!storeFile().isEmpty())
         return std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
     // The default format is the native one (the registry on Windows) unless a test has made it INI.
