@@ -3,7 +3,7 @@
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core fonts-liberation "$@")
+packages=(cmake g++ make qt6-base-dev qt6-multimedia-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core fonts-liberation "$@")
 
 if ! command -v dpkg-query >/dev/null; then
   echo "deps: not a Debian system; make sure these (or their equivalents) are installed: ${packages[*]}" >&2
