@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "common/TestSupport.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryStore.h"
@@ -259,6 +260,19 @@ private Q_SLOTS:
         QVERIFY2(lines.at(2).contains("T") && lines.at(2).contains("Z,"), lines.at(2));
         QCOMPARE(db.integrity(), QStringLiteral("ok"));
         QVERIFY2(lines.at(2).split(',').at(9).toInt() > 0, lines.at(2)); // brought by a watched download
+
+        // The command line's export: the same text; a later day gives the header alone; no
+        // history file or no place to write is an error.
+        QString error;
+        const QString out = dir.filePath(QStringLiteral("out.csv"));
+        QVERIFY(CommandLine::ExportHistory(file, out, {}, &error));
+        QCOMPARE(readAll(out), csv.data());
+        QVERIFY(CommandLine::ExportHistory(file, out, now.toLocalTime().date().addDays(1), &error));
+        QCOMPARE(readAll(out), HistoryDatabase::CsvHeader());
+        QVERIFY(!CommandLine::ExportHistory(dir.filePath(QStringLiteral("none.sqlite")), out, {}, &error));
+        QVERIFY2(error.contains(QStringLiteral("no history")), qPrintable(error));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.sqlite"))));
+        QVERIFY(!CommandLine::ExportHistory(file, dir.filePath(QStringLiteral("no/such/out.csv")), {}, &error));
     }
 
     // A garbage file is moved aside (never deleted) and a new one started; a newer schema is
