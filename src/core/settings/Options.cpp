@@ -34,6 +34,8 @@ void LoadOptions(Options &o)
     assignIf(o.StartMinimized, S::getBool(A, Schema::StartMinimized, Schema::BoolFalse));
     assignIf(o.DisplayTopMost, S::getBool(A, Schema::DisplayTopMost, Schema::BoolTrue));
     assignIf(o.Notifications, S::getBool(A, Schema::Notifications, Schema::BoolTrue));
+    if (const auto days = S::getInt32(A, Schema::KeepHistoryDays, QStringLiteral("0")); days && *days >= 0)
+        o.KeepHistoryDays = *days;
     // The Options dialog keeps intervals within 0 to 30000; a value outside that came from a
     // damaged or hand-edited file and would run a cycle every second or an alarm every update.
     auto withinRange = [](qint16 &value, const QString &builtIn) {
@@ -61,6 +63,7 @@ bool SaveOptions(const Options &o)
     ok = S::saveBool(A, Schema::StartMinimized, o.StartMinimized) && ok;
     ok = S::saveInt(A, Schema::ScrollInterval, o.ScrollInterval) && ok;
     ok = S::saveBool(A, Schema::Notifications, o.Notifications) && ok;
+    ok = S::saveInt(A, Schema::KeepHistoryDays, o.KeepHistoryDays) && ok;
     return S::saveBool(A, Schema::DisplayTopMost, o.DisplayTopMost) && ok;
 }
 

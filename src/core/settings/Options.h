@@ -14,6 +14,7 @@ struct Options
     bool StartMinimized = false;
     bool DisplayTopMost = false;
     bool Notifications = false; // desktop notifications when a CPU needs attention or recovers
+    qint32 KeepHistoryDays = 0; // how long the history keeps its records; 0: for ever
 };
 
 namespace modTavrik {

@@ -24,6 +24,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
+#include <QUuid>
 
 namespace {
 
@@ -73,6 +74,8 @@ public:
     bool putOnDisplay = false;
     MonitorFields fields;
     CpuStatus status;
+    QString historyId;
+    UpdateResult lastResult;
     bool percentRed = false;
     bool storedPlace = false;
     bool unloaded = false;
@@ -221,6 +224,16 @@ QString frmSetiControl::percentText() const
     return d->percent->text();
 }
 
+QString frmSetiControl::historyId() const
+{
+    return d->historyId;
+}
+
+const UpdateResult &frmSetiControl::lastResult() const
+{
+    return d->lastResult;
+}
+
 const CpuStatus &frmSetiControl::status() const
 {
     return d->status;
@@ -286,6 +299,12 @@ bool frmSetiControl::Load(QMdiArea *area)
         d->allowUpdates = *v;
     if (const auto v = SettingsStore::getBool(d->name, Schema::PutOnDisplay, Schema::BoolTrue))
         d->putOnDisplay = *v;
+    d->historyId = SettingsStore::get(d->name, Schema::HistoryId, QString());
+    if (d->historyId.isEmpty()) {
+        // Stored at once, so a crash before the exit does not split the CPU's history in two.
+        d->historyId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        SettingsStore::save(d->name, Schema::HistoryId, d->historyId);
+    }
     if (state == 0) {
         auto fallback = [&](const QString &key, const QString &value) {
             const int builtIn = value.toInt();
@@ -343,6 +362,8 @@ void frmSetiControl::SaveSection() const
     SettingsStore::saveInt(d->name, Schema::WindowState, state);
     SettingsStore::saveBool(d->name, Schema::AllowUpdates, d->allowUpdates);
     SettingsStore::saveBool(d->name, Schema::PutOnDisplay, d->putOnDisplay);
+    if (!d->historyId.isEmpty())
+        SettingsStore::save(d->name, Schema::HistoryId, d->historyId);
     if (state == 0)
         SettingsStore::savePlacement(d->name, Framework::GeometryTwips(this));
 }
@@ -408,6 +429,7 @@ void frmSetiControl::apply(const UpdateResult &r)
     frmMessages::Append(r.log);
 
     d->status = CpuStatus::Next(d->status, r, Clock::Now(), d->options.AlarmInterval);
+    d->lastResult = r;
     showState();
     Q_EMIT statusChanged();
 }

@@ -39,6 +39,10 @@ public:
 
     // Identifies the window to the update cycle for as long as it exists; never reused.
     quint64 key() const;
+    // Identifies the CPU in the history for good, through renames; kept in its settings section.
+    QString historyId() const;
+    // What the last applied reading gave (with status(): what the history records).
+    const UpdateResult &lastResult() const;
 
     // Shows a reading of the client's folder: GetSetiStats when the window is loaded and its name
     // and path are not blank.

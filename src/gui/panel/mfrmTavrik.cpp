@@ -4,6 +4,9 @@
 #include "dialogs/frmCPUInfo.h"
 #include "dialogs/frmOptions.h"
 #include "display/frmDisplay.h"
+#include "history/HistoryCommands.h"
+#include "history/HistoryStore.h"
+#include "history/frmHistory.h"
 #include "log/frmMessages.h"
 #include "monitor/AlertRule.h"
 #include "monitor/CpuStatus.h"
@@ -17,6 +20,7 @@
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "shared/Clock.h"
 #include "shared/Framework.h"
 #include "shared/Prompt.h"
 #include "shared/bksPublicWindows.h"
@@ -94,6 +98,10 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &mfrmTavrik::onSubWindowActivated);
 
     m_status = new CpuStatusModel(this);
+    m_history = new HistoryStore(HistoryStore::DefaultFile(), this);
+    m_history->setKeepDays(m_options.KeepHistoryDays);
+    connect(
+        m_history, &HistoryStore::statusChanged, this, [](bool, const QString &line) { frmMessages::Append(line); });
     m_tray = new PanelTray(this);
     m_alerts = std::make_unique<AlertRule>(m_tray);
     connect(m_tray, &PanelTray::showHideRequested, this, [this] {
@@ -174,6 +182,15 @@ void mfrmTavrik::createMenus()
     connect(findChild<QAction *>(QStringLiteral("mnuFileOptions")), &QAction::triggered, this, [this] {
         frmOptions options(m_options, this);
         options.exec(); // modal, as every dialog of the panel; the cycle goes on meanwhile
+        m_history->setKeepDays(m_options.KeepHistoryDays);
+    });
+    addItem(file, "mnuFileExportHistory", QStringLiteral("Export &History..."), K(), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuFileExportHistory")), &QAction::triggered, this,
+        [this] { HistoryCommands::Export(this, *m_history); });
+    addItem(file, "mnuFileClearHistory", QStringLiteral("Clear History..."), K(), nullptr);
+    connect(findChild<QAction *>(QStringLiteral("mnuFileClearHistory")), &QAction::triggered, this, [this] {
+        if (HistoryCommands::Clear(this, *m_history) && m_historyWindow)
+            m_historyWindow->refresh();
     });
     addItem(file, "mnuFileExit", QStringLiteral("E&xit"), K(Qt::CTRL | Qt::Key_X), nullptr);
     connect(findChild<QAction *>(QStringLiteral("mnuFileExit")), &QAction::triggered, this, &QWidget::close);
@@ -212,6 +229,8 @@ void mfrmTavrik::createMenus()
         &mfrmTavrik::mnuWindowTileGrid_Click);
     addItem(m_mnuWindow, "mnuWindowOverview", QStringLiteral("&Overview"), K(Qt::CTRL | Qt::Key_T),
         &mfrmTavrik::mnuWindowOverview_Click);
+    addItem(m_mnuWindow, "mnuWindowHistory", QStringLiteral("Histor&y"), K(Qt::CTRL | Qt::SHIFT | Qt::Key_H),
+        &mfrmTavrik::mnuWindowHistory_Click);
     addItem(m_mnuWindow, "mnuWindowMessage", QStringLiteral("&Message"), K(Qt::CTRL | Qt::Key_M),
         &mfrmTavrik::mnuWindowMessage_Click)
         ->setCheckable(true);
@@ -419,6 +438,7 @@ void mfrmTavrik::onCpuStatus(frmSetiControl *cpu)
     m_alerts->setEnabled(m_options.Notifications);
     m_alerts->observe(cpu->key(), cpu->CPUName(), cpu->status());
     m_tray->setState(m_status->worst(), m_status->summary());
+    m_history->observe(cpu->historyId(), cpu->CPUName(), cpu->lastResult(), cpu->status(), Clock::Now().toUTC());
 }
 
 void mfrmTavrik::activateCpu(quint64 key)
@@ -465,6 +485,7 @@ void mfrmTavrik::onCycleStarted()
 
 void mfrmTavrik::onCycleFinished()
 {
+    m_history->cycleFinished();
     QApplication::restoreOverrideCursor();
     frmMessages::HoldEntries(false);
     for (const char *name : { "mnuRefresh", "mnuFileExit" })
@@ -517,6 +538,7 @@ void mfrmTavrik::mnuCPURemove_Click()
     m_status->remove(cpu->key());
     m_alerts->forget(cpu->key());
     m_tray->setState(m_status->worst(), m_status->summary());
+    m_history->cpuRemoved(cpu->historyId());
     const SettingsStore::Batch batch;
     cpu->Unload();
     CpuList::ForgetUnloaded(name);
@@ -782,6 +804,24 @@ void mfrmTavrik::mnuWindowOverview_Click()
     m_overview->Load();
 }
 
+frmHistory *mfrmTavrik::historyWindow() const
+{
+    return m_historyWindow;
+}
+
+void mfrmTavrik::mnuWindowHistory_Click()
+{
+    if (!m_historyWindow)
+        m_historyWindow = new frmHistory(*m_history, this);
+    if (m_historyWindow->isVisible()) {
+        m_historyWindow->refresh();
+        m_historyWindow->raise();
+        m_historyWindow->activateWindow();
+        return;
+    }
+    m_historyWindow->Load();
+}
+
 void mfrmTavrik::updateStatusLabels()
 {
     static_cast<ValueLabel *>(m_lblDownloaded)->setValue(m_totals->downloaded());
@@ -862,6 +902,8 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
     SettingsStore::save(Schema::AppSettings, Schema::CPUs, QString());
     if (m_overview)
         m_overview->Unload();
+    if (m_historyWindow)
+        m_historyWindow->Unload();
     // Without its main window the display would stand for nothing.
     unloadDisplay();
     event->accept();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMainWindow>
 #include <QHash>
+#include <QMainWindow>
 #include <QPointer>
 
 #include "display/frmDisplay.h"
@@ -17,6 +17,8 @@ class QMdiSubWindow;
 class QMenu;
 class QTimer;
 class AlertRule;
+class HistoryStore;
+class frmHistory;
 class CpuStatusModel;
 class PanelTray;
 class StatusTotals;
@@ -64,6 +66,8 @@ public:
     CpuStatusModel &statusModel() { return *m_status; }
     frmOverview *overview() const { return m_overview; }
     PanelTray *tray() const { return m_tray; }
+    HistoryStore &history() { return *m_history; }
+    frmHistory *historyWindow() const;
 
     // Menu commands, public for the pop-up twins and for tests.
     void mnuCPUAdd_Click();
@@ -79,6 +83,7 @@ public:
     void mnuWindowArrangeIcons_Click();
     void mnuWindowTileGrid_Click();
     void mnuWindowOverview_Click();
+    void mnuWindowHistory_Click();
     void Timer1_Timer();
 
 protected:
@@ -123,6 +128,8 @@ private:
     std::unique_ptr<AlertRule> m_alerts;
     PanelTray *m_tray = nullptr;
     QPointer<frmOverview> m_overview;
+    HistoryStore *m_history = nullptr;
+    QPointer<frmHistory> m_historyWindow;
     QLabel *m_lblDownloaded = nullptr;
     QLabel *m_lblUploaded = nullptr;
     QLabel *m_lblTotalTime = nullptr;
