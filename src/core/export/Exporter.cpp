@@ -1,5 +1,6 @@
 #include "export/Exporter.h"
 
+#include "history/HistoryStore.h"
 #include "panel/CpuList.h"
 #include "settings/Conv.h"
 #include "settings/Options.h"
@@ -59,7 +60,7 @@ QList<Exporter::Cpu> Exporter::StoredCpus()
     QList<Cpu> out;
     for (const auto &[name, path] : CpuList::Read().cpus) {
         if (SettingsStore::getBool(name, Schema::AllowUpdates, Schema::BoolTrue).value_or(true))
-            out.append({ name, path });
+            out.append({ name, path, SettingsStore::get(name, Schema::HistoryId, QString()) });
     }
     return out;
 }
@@ -71,6 +72,7 @@ void Exporter::setCpus(const QList<Cpu> &cpus)
         ExportedCpu e;
         e.name = c.name;
         e.path = c.path;
+        e.historyId = c.historyId.isEmpty() ? c.name : c.historyId;
         e.metrics.name = c.name;
         m_cpus.append(e);
     }
@@ -81,6 +83,12 @@ void Exporter::setStateFile(const QString &file)
 {
     m_stateFile = file;
     loadState();
+}
+
+void Exporter::setHistoryFile(const QString &file)
+{
+    delete m_history;
+    m_history = file.isEmpty() ? nullptr : new HistoryStore(file, this);
 }
 
 void Exporter::runCycle()
@@ -94,7 +102,7 @@ void Exporter::stop()
 }
 
 void Exporter::Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSnapshot &files, qint16 alarmInterval,
-    const UpdateClock &clock, double unixTime)
+    const UpdateClock &clock, double unixTime, HistoryObservation *observed)
 {
     UpdateInput in;
     in.name = cpu.name;
@@ -153,6 +161,17 @@ void Exporter::Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSna
         m.state = MetricState::Failed;
         break;
     }
+    // The units it finishes, found as the panel's history finds them.
+    const HistoryObservation o = HistoryStore::Observation(cpu.historyId, cpu.name, r, cpu.status, now.toUTC());
+    HistoryChanges changes;
+    cpu.recorder.observe(o, changes);
+    for (const UnitRecord &u : changes.units) {
+        ++m.unitsFinished;
+        m.lastUnitWallSeconds = double(u.finishedAt - u.firstSeen);
+    }
+    if (observed)
+        *observed = o;
+
     const bool waiting = m.state == MetricState::Downloading || m.state == MetricState::DownloadLate;
     const QDateTime &since = cpu.status.downloadSince;
     m.downloadSeconds = waiting && since.isValid() ? std::max(0.0, since.msecsTo(now) / 1000.0) : 0;
@@ -174,12 +193,17 @@ void Exporter::onReading(quint64 key, const QString &path, const ClientSnapshot 
     if (key >= quint64(m_cpus.size()) || m_cpus[qsizetype(key)].path != path)
         return;
     const double unixTime = double(Clock::Now().toMSecsSinceEpoch()) / 1000.0;
-    Apply(m_cpus[qsizetype(key)], m_account, files, m_options.AlarmInterval, UpdateClock::Now(), unixTime);
+    HistoryObservation observed;
+    Apply(m_cpus[qsizetype(key)], m_account, files, m_options.AlarmInterval, UpdateClock::Now(), unixTime, &observed);
+    if (m_history)
+        m_history->observe(observed);
 }
 
 void Exporter::onCycleFinished()
 {
     m_cycleSeconds = double(m_cycleTime.nsecsElapsed()) / 1e9;
+    if (m_history)
+        m_history->cycleFinished();
     m_error.clear();
     bool ok = writeText(m_textFile, MetricsText::Render(snapshot()));
     if (!m_stateFile.isEmpty())
@@ -207,12 +231,15 @@ QByteArray Exporter::stateText() const
             { "downloadStart", f.DownloadStart }, { "noticeRed", f.downloadNoticeRed }, { "bar", double(f.barPercent) },
             { "downloadSince",
                 c.status.downloadSince.isValid() ? double(c.status.downloadSince.toMSecsSinceEpoch()) : 0.0 },
-            { "cpuSeconds", optional(c.metrics.cpuSeconds) }, { "lastSuccess", optional(c.metrics.lastSuccess) } });
+            { "cpuSeconds", optional(c.metrics.cpuSeconds) }, { "lastSuccess", optional(c.metrics.lastSuccess) },
+            { "unitsFinished", double(c.metrics.unitsFinished) },
+            { "lastUnitWall", optional(c.metrics.lastUnitWallSeconds) }, { "track", c.recorder.saved(c.historyId) } });
     }
     const AccountMetrics &a = m_account.metrics;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
         { "cpuSeconds", optional(a.cpuSeconds) } };
-    return QJsonDocument(QJsonObject { { "cpus", cpus }, { "account", account } }).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { "version", StateVersion }, { "cpus", cpus }, { "account", account } })
+        .toJson(QJsonDocument::Compact);
 }
 
 // Takes back the readings of CPUs still listed under the same name and folder; anything else in
@@ -225,6 +252,9 @@ void Exporter::loadState()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.read(16 * 1024 * 1024)).object();
+    // The first format had no version; a later one may mean something else by the same keys.
+    if (root.value(QLatin1String("version")).toInt(1) > StateVersion)
+        return;
     for (const QJsonValue &v : root.value(QLatin1String("cpus")).toArray()) {
         const QJsonObject o = v.toObject();
         for (ExportedCpu &c : m_cpus) {
@@ -244,6 +274,10 @@ void Exporter::loadState()
             c.metrics.cpuSeconds = optional(o.value(QLatin1String("cpuSeconds")));
             c.metrics.lastSuccess = optional(o.value(QLatin1String("lastSuccess")));
             c.metrics.progressRatio = Ratio(f.Percent);
+            c.metrics.unitsFinished = quint64(o.value(QLatin1String("unitsFinished")).toDouble());
+            c.metrics.lastUnitWallSeconds = optional(o.value(QLatin1String("lastUnitWall")));
+            if (const QString track = o.value(QLatin1String("track")).toString(); !track.isEmpty())
+                c.recorder.restore(c.historyId, track);
         }
     }
     const QJsonObject a = root.value(QLatin1String("account")).toObject();

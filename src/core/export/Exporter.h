@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/MetricsText.h"
+#include "history/HistoryRecorder.h"
 #include "monitor/CpuStatus.h"
 #include "monitor/StatsInterpreter.h"
 #include "monitor/UpdateCycle.h"
@@ -8,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+class HistoryStore;
 struct Options;
 
 // One CPU as the exporter follows it from reading to reading: what a CPU window keeps, and the
@@ -16,6 +18,8 @@ struct ExportedCpu
 {
     QString name;
     QString path;
+    QString historyId; // the panel's id of the CPU, or its name
+    HistoryRecorder recorder; // finds the units it finishes
     MonitorFields fields;
     CpuStatus status;
     CpuMetrics metrics;
@@ -39,7 +43,10 @@ public:
     {
         QString name;
         QString path;
+        QString historyId; // empty: the name
     };
+    // The state file's format; a file of a later format is not read.
+    static constexpr int StateVersion = 2;
 
     Exporter(const Options &options, const QString &textFile, QObject *parent = nullptr);
 
@@ -50,6 +57,8 @@ public:
     // Where the readings are kept between runs (so --once from cron still tells stalled from
     // working); loaded now for the CPUs already set, saved after every cycle. Empty: none.
     void setStateFile(const QString &file);
+    // Keeps a history file too (the panel's format); empty: none.
+    void setHistoryFile(const QString &file);
     void runCycle();
     void stop();
     UpdateCycle &cycle() { return m_cycle; }
@@ -59,7 +68,7 @@ public:
     // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
     // The state is the overview's (CpuStatus), so the metrics and the panel always agree.
     static void Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSnapshot &files, qint16 alarmInterval,
-        const UpdateClock &clock, double unixTime);
+        const UpdateClock &clock, double unixTime, HistoryObservation *observed = nullptr);
 
 Q_SIGNALS:
     void cycleWritten(bool ok);
@@ -78,6 +87,7 @@ private:
     QList<ExportedCpu> m_cpus;
     ExportedAccount m_account;
     QElapsedTimer m_cycleTime;
+    HistoryStore *m_history = nullptr;
     double m_cycleSeconds = 0;
     QString m_error;
 };

@@ -28,6 +28,12 @@ void HistoryRecorder::restore(const QString &cpuId, const QString &saved)
     m_tracks.insert(cpuId, load(saved));
 }
 
+QString HistoryRecorder::saved(const QString &cpuId) const
+{
+    const auto it = m_tracks.constFind(cpuId);
+    return it == m_tracks.constEnd() ? QString() : save(*it);
+}
+
 void HistoryRecorder::observe(const HistoryObservation &o, HistoryChanges &out)
 {
     Track &t = m_tracks[o.cpuId];

@@ -101,6 +101,8 @@ public:
     static constexpr qint64 MaxWatchedGap = 900;
 
     void restore(const QString &cpuId, const QString &saved);
+    // The memory of one CPU as restore() takes it; empty for a CPU never seen.
+    QString saved(const QString &cpuId) const;
     void observe(const HistoryObservation &o, HistoryChanges &out);
     void clear() { m_tracks.clear(); }
 

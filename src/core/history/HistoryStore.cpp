@@ -141,12 +141,12 @@ HistoryStore::HistoryStore(const QString &file, QObject *parent)
 
 HistoryStore::~HistoryStore()
 {
-    cycleFinished();
+    flush(); // events still queued when the thread's loop ends would be dropped
     m_thread->quit();
     m_thread->wait();
 }
 
-void HistoryStore::observe(
+HistoryObservation HistoryStore::Observation(
     const QString &cpuId, const QString &name, const UpdateResult &r, const CpuStatus &after, const QDateTime &nowUtc)
 {
     HistoryObservation o;
@@ -163,7 +163,13 @@ void HistoryStore::observe(
     o.cpuSeconds = r.cpuSeconds.value_or(-1);
     o.totalCpu = r.totalSeconds.value_or(-1);
     o.alarm = r.playAlarm;
-    observe(o);
+    return o;
+}
+
+void HistoryStore::observe(
+    const QString &cpuId, const QString &name, const UpdateResult &r, const CpuStatus &after, const QDateTime &nowUtc)
+{
+    observe(Observation(cpuId, name, r, after, nowUtc));
 }
 
 void HistoryStore::observe(const HistoryObservation &observation)

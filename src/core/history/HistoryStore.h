@@ -28,6 +28,9 @@ public:
 
     QString file() const { return m_file; }
 
+    // What the history takes from one applied reading.
+    static HistoryObservation Observation(const QString &cpuId, const QString &name, const UpdateResult &result,
+        const CpuStatus &after, const QDateTime &nowUtc);
     // One applied reading of a CPU: its stable id and name, what the reading gave, the state after.
     void observe(const QString &cpuId, const QString &name, const UpdateResult &result, const CpuStatus &after,
         const QDateTime &nowUtc);
