@@ -84,6 +84,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         return writer(QString::fromLocal8Bit(argv[2]));
     }
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
@@ -142,7 +143,8 @@ int main(int argc, char *argv[])
         HistoryDatabase db;
         db.open(file, false);
         HistoryRecorder recorder;
-        for (auto it = db.tracks().constBegin(), end = db.tracks().constEnd(); it != end; ++it)
+        const QHash<QString, QString> tracks = db.tracks();
+        for (auto it = tracks.constBegin(); it != tracks.constEnd(); ++it)
             recorder.restore(it.key(), it.value());
         std::vector<double> writes, handOvers;
         HistoryStore store(dir.filePath(QStringLiteral("handover.sqlite")));
