@@ -80,30 +80,38 @@ UnitChart Units(const QSqlDatabase &db, Range range, const QDate &today)
     const int n = int(chart.starts.size());
     chart.totals.assign(size_t(n), 0);
 
-    // Per CPU per local day; the buckets are filled from the days.
+    // One count per bucket between its local midnights: the index on the finishing time does the
+    // work, and no row needs converting to local time.
+    QHash<qint64, QString> cpuNames;
+    {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT n, name FROM cpu")))
+            return chart;
+        while (q.next())
+            cpuNames.insert(q.value(0).toLongLong(), q.value(1).toString());
+    }
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT c.name, date(u.finished_at, 'unixepoch', 'localtime') AS day, count(*)"
-                             " FROM unit u JOIN cpu c ON c.n = u.cpu WHERE u.finished_at >= ?"
-                             " GROUP BY u.cpu, day"));
-    q.addBindValue(DayStart(chart.starts.value(0, today)));
-    if (!q.exec())
-        return chart;
+    q.prepare(QStringLiteral("SELECT cpu, count(*) FROM unit WHERE finished_at >= ? AND finished_at < ? GROUP BY cpu"));
     QHash<QString, std::vector<int>> perCpu;
     QHash<QString, int> sums;
-    while (q.next()) {
-        const QDate day = QDate::fromString(q.value(1).toString(), Qt::ISODate);
-        const QDate start = bucketOf(range, day);
-        const auto at = std::upper_bound(chart.starts.cbegin(), chart.starts.cend(), start) - chart.starts.cbegin() - 1;
-        if (at < 0 || at >= n)
-            continue;
-        const QString name = q.value(0).toString();
-        auto &row = perCpu[name];
-        row.resize(size_t(n), 0);
-        const int c = q.value(2).toInt();
-        row[size_t(at)] += c;
-        sums[name] += c;
-        chart.totals[size_t(at)] += c;
+    for (int at = 0; at < n; ++at) {
+        const QDate next = range == Range::All ? chart.starts[at].addMonths(1)
+            : range == Range::Year             ? chart.starts[at].addDays(7)
+                                               : chart.starts[at].addDays(1);
+        q.addBindValue(DayStart(chart.starts[at]));
+        q.addBindValue(DayStart(next));
+        if (!q.exec())
+            return chart;
+        while (q.next()) {
+            const QString name = cpuNames.value(q.value(0).toLongLong());
+            auto &row = perCpu[name];
+            row.resize(size_t(n), 0);
+            const int c = q.value(1).toInt();
+            row[size_t(at)] += c;
+            sums[name] += c;
+            chart.totals[size_t(at)] += c;
+        }
     }
     QStringList names = perCpu.keys();
     std::sort(names.begin(), names.end(), [&](const QString &a, const QString &b) {
