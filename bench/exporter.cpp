@@ -53,7 +53,7 @@ int main(int argc, char *argv[])
             std::fprintf(stderr, "bench_exporter: %s\n", qPrintable(client.error()));
             return 1;
         }
-        list.append({ QStringLiteral("cpu %1").arg(i), path });
+        list.append({ QStringLiteral("cpu %1").arg(i), path, {} });
     }
     const long beforeKb = peakKb();
 
