@@ -6,7 +6,7 @@
 // client folders, which all sit under a folder named like its marker. A dead share is a client
 // folder whose State.txt is a FIFO: opening it for reading blocks until a writer comes.
 //
-// Usage: bench_cycle
+// Usage: bench_cycle [cycle|startup|exit|stall|cputime]
 //        bench_cycle --child <cycle|startup|exit|stall|cputime> <cpus> <hung> <delay ms> <clients folder>
 #include "SimulatedClient.h"
 #include "monitor/ClientReader.h"
@@ -641,6 +641,9 @@ int main(int argc, char *argv[])
         return app.exec();
     }
     QCoreApplication app(argc, argv);
+    // The panels keep their history here, not in the user's data folder.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     std::vector<Parent::Run> runs;
     for (int cpus : { 1, 10, MaxCpus })
         for (int delayMs : { 0, 20, 100 })
@@ -651,6 +654,11 @@ int main(int argc, char *argv[])
     runs.push_back({ QStringLiteral("exit"), MaxCpus, 10, 0 });
     runs.push_back({ QStringLiteral("stall"), MaxCpus, 0, 0 });
     runs.push_back({ QStringLiteral("cputime"), MaxCpus, 0, 0 });
+    // "bench_cycle MODE" runs that kind of measurement alone.
+    if (argc == 2)
+        runs.erase(std::remove_if(runs.begin(), runs.end(),
+                       [&](const Parent::Run &r) { return r.mode != QLatin1String(argv[1]); }),
+            runs.end());
     Parent parent(std::move(runs));
     if (!parent.prepare())
         return 1;
