@@ -1,7 +1,9 @@
 #include "common/TestSupport.h"
+#include "history/HistoryCommands.h"
 #include "history/HistoryDatabase.h"
 #include "history/HistoryStore.h"
 #include "history/frmHistory.h"
+#include "shared/Prompt.h"
 
 #include <QBarSet>
 #include <QChart>
@@ -79,6 +81,20 @@ private Q_SLOTS:
         QCOMPARE(window.unitTable()->model()->rowCount(), 4);
         window.Unload();
 
+        // File > Export History... writes the units; Clear History... asks, then deletes them.
+        const QString csv = m_settings->dir() + QStringLiteral("/units.csv");
+        Prompt::SetNextText(csv);
+        HistoryCommands::Export(nullptr, store);
+        QFile exported(csv);
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll().count('\n'), 1 + 4);
+        Prompt::SetNextYesNo(false);
+        QVERIFY(!HistoryCommands::Clear(nullptr, store));
+        Prompt::SetNextYesNo(true);
+        QVERIFY(HistoryCommands::Clear(nullptr, store));
+        window.refresh();
+        QCOMPARE(window.cpuTable()->item(0, 3)->text(), QStringLiteral("0"));
+
         {
             HistoryDatabase db;
             QCOMPARE(db.open(store.file(), false), HistoryDatabase::State::Ready);
@@ -89,7 +105,7 @@ private Q_SLOTS:
         frmHistory old(newer);
         old.Load();
         QVERIFY2(old.notice()->text().contains(QStringLiteral("newer version")), qPrintable(old.notice()->text()));
-        QCOMPARE(old.cpuTable()->rowCount(), 2); // still shown
+        QCOMPARE(old.cpuTable()->rowCount(), 2); // the CPUs' names stay
         old.Unload();
     }
 
