@@ -305,6 +305,7 @@ void frmHistory::fillChart()
     auto *x = new QBarCategoryAxis;
     x->append(c.buckets);
     x->setLabelsAngle(c.buckets.size() > 12 ? -90 : 0);
+    x->setTruncateLabels(false); // a small window or a large scale would leave only ellipses
     auto *y = new QValueAxis;
     y->setRange(0, qMax(1, most + most / 10 + 1));
     y->setLabelFormat(QStringLiteral("%d"));
