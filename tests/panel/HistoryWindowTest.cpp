@@ -10,6 +10,7 @@
 #include <QChartView>
 #include <QComboBox>
 #include <QLabel>
+#include <QLegend>
 #include <QSqlQuery>
 #include <QStackedBarSeries>
 #include <QTableView>
@@ -77,6 +78,15 @@ private Q_SLOTS:
             auto *now = qobject_cast<QStackedBarSeries *>(window.chartView()->chart()->series().value(0));
             QCOMPARE(now->barSets().at(0)->sum(), 3.0);
         }
+        // A dark palette gets a dark chart with the palette's text colour.
+        QPalette dark = window.palette();
+        dark.setColor(QPalette::Window, Qt::black);
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, Qt::white);
+        window.setPalette(dark);
+        QCOMPARE(window.chartView()->chart()->theme(), QChart::ChartThemeDark);
+        QCOMPARE(window.chartView()->chart()->legend()->labelColor(), QColor(Qt::white));
+
         window.findChild<QTabWidget *>()->setCurrentWidget(window.unitTable());
         QCOMPARE(window.unitTable()->model()->rowCount(), 4);
         window.Unload();
