@@ -41,6 +41,8 @@ private Q_SLOTS:
         QTest::newRow("missing key") << "The value \"prog=\" was not found in /x/State.txt." << true;
         QTest::newRow("invalid cpu") << "Name or path not valid.\r\nName: " << true;
         QTest::newRow("settings") << "Settings could not be saved (Den) to /x/Tavrik.conf." << true;
+        QTest::newRow("history off") << "History is off: the history file /x/h.sqlite is read-only." << true;
+        QTest::newRow("history on") << "History is kept in /x/h.sqlite." << false;
     }
     void failureRule()
     {

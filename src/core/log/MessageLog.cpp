@@ -28,6 +28,9 @@ bool IsFailure(const QString &entry)
         QLatin1String("\" was not found in "),
         QLatin1String("Name or path not valid."),
         QLatin1String(" could not be saved"),
+        QLatin1String("History is off: "),
+        QLatin1String("The history file was damaged"),
+        QLatin1String("History export failed: "),
     };
     for (const QLatin1String &mark : marks) {
         if (entry.contains(mark))

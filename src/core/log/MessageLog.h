@@ -13,6 +13,6 @@ QString Entry(const QString &sMessage);
 qsizetype CharsToCut(qsizetype length);
 // Whether an entry tells of a failure or an alarm (what "errors only" shows): a reading that
 // failed, its explanations, a late download, a CPU that could not load, a settings write that
-// failed. Progress and success entries are not.
+// failed, history turned off or not exported. Progress and success entries are not.
 bool IsFailure(const QString &entry);
 } // namespace MessageLog
