@@ -695,6 +695,9 @@ int main(int argc, char *argv[])
         return app.exec();
     }
     QCoreApplication app(argc, argv);
+    // The panels keep their history here, not in the user's data folder.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     std::vector<Parent::Run> runs;
     // --scale: only the runs over many CPUs.
     const bool scaleOnly = argc == 2 && qstrcmp(argv[1], "--scale") == 0;

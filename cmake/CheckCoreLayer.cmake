@@ -3,7 +3,7 @@
 file(GLOB_RECURSE sources "${DIR}/*.cpp" "${DIR}/*.h")
 set(found "")
 foreach(source ${sources})
-  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Qt(Gui|Widgets|Multimedia|OpenGL|OpenGLWidgets|PrintSupport|Svg|Quick|Qml)")
+  file(STRINGS "${source}" lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Qt(Gui|Widgets|Charts|Multimedia|OpenGL|OpenGLWidgets|PrintSupport|Svg|Quick|Qml)")
   if(lines)
     list(APPEND found "${source}: ${lines}")
   endif()

@@ -81,9 +81,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tavrik.brakmere.org/")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # The platform plugins are not a library the shared-library scan can see. The forms were laid
-  # out for Arial- and Times-sized faces: Liberation's metric-compatible ones keep every text whole.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-liberation")
+  # The platform plugins and the history's SQLite driver are not libraries the shared-library scan
+  # can see. The forms were laid out for Arial- and Times-sized faces: Liberation's
+  # metric-compatible ones keep every text whole.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-liberation")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "prometheus-node-exporter")
 endif()
 include(CPack)

@@ -4,9 +4,10 @@
 set -euo pipefail
 
 # libmicrohttpd (the exporter's HTTP server, TLS through GnuTLS), yaml-cpp (its web config) and
-# libcrypt (bcrypt password checks) are found through pkg-config and CMake.
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev libmicrohttpd-dev libyaml-cpp-dev libcrypt-dev
-  fonts-dejavu-core fonts-liberation "$@")
+# libcrypt (bcrypt password checks) are found through pkg-config and CMake; the history is SQLite
+# through Qt SQL's driver, its window draws with Qt Charts (whose CMake files need Qt OpenGL).
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6sql6-sqlite qt6-charts-dev libqt6opengl6-dev
+  libgl-dev libmicrohttpd-dev libyaml-cpp-dev libcrypt-dev fonts-dejavu-core fonts-liberation "$@")
 
 if ! command -v dpkg-query >/dev/null; then
   echo "deps: not a Debian system; make sure these (or their equivalents) are installed: ${packages[*]}" >&2

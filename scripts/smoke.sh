@@ -5,7 +5,7 @@ set -euo pipefail
 bin=${1:?usage: smoke.sh path/to/tavrik}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/run XDG_STATE_HOME=$tmp/state QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp/run XDG_STATE_HOME=$tmp/state XDG_DATA_HOME=$tmp/data QT_QPA_PLATFORM=offscreen
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 "$bin" >"$tmp/out.log" 2>&1 & pid=$!
 

@@ -54,7 +54,11 @@ int main(int argc, char *argv[])
                        "beside the metrics file)."),
         QStringLiteral("FILE"));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Run one cycle, write the file and exit."));
-    parser.addOptions({ settings, interval, textfile, state, once });
+    const QCommandLineOption history(QStringLiteral("history"),
+        QStringLiteral("Also keep a history of every finished unit, download and outage in this file (the panel's\n"
+                       "format: 'tavrik --export-history' and the History window read it). Off by default."),
+        QStringLiteral("FILE"));
+    parser.addOptions({ settings, interval, textfile, state, once, history });
     const WebOptions web;
     web.addTo(parser);
     parser.process(app);
@@ -120,6 +124,8 @@ int main(int argc, char *argv[])
     exporter.setStateFile(stateFile);
     if (!exporter.stateNote().isEmpty())
         std::fprintf(stderr, "tavrik-exporter: %s\n", qUtf8Printable(exporter.stateNote()));
+    if (parser.isSet(history))
+        exporter.setHistoryFile(QFileInfo(parser.value(history)).absoluteFilePath());
 
     const bool single = parser.isSet(once);
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {

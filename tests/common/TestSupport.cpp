@@ -15,6 +15,9 @@ IsolatedSettings::IsolatedSettings()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+    // The history file goes under the application data folder.
+    m_dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QDir(m_dir.path()).filePath(QStringLiteral("data")).toLocal8Bit());
 #ifdef TAVRIK_TEST_GUI
     Prompt::ClearScripted();
 #endif
@@ -23,6 +26,10 @@ IsolatedSettings::IsolatedSettings()
 
 IsolatedSettings::~IsolatedSettings()
 {
+    if (m_dataHome.isEmpty())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", m_dataHome);
 #ifdef TAVRIK_TEST_GUI
     Prompt::ClearScripted();
     bksPublicModule::SetWavePlayer({});

@@ -17,6 +17,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QByteArray m_dataHome;
 };
 
 // Writes a text file (creating its directory); returns false on failure.

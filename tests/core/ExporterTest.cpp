@@ -1,6 +1,7 @@
 #include "export/Exporter.h"
 #include "common/TestSupport.h"
 #include "settings/Conv.h"
+#include "history/HistoryDatabase.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTest>
 
 namespace {
@@ -199,12 +201,24 @@ private Q_SLOTS:
         const QString prom = dir.filePath(QStringLiteral("tavrik.prom"));
         const QString state = dir.filePath(QStringLiteral("state.json"));
         const Options options;
-        for (const char *expected : { "working", "stalled" }) {
+        // Four runs: working, stalled, the unit finished (counted once, and kept across the runs),
+        // then waiting for the next one. The last three also keep a history file.
+        const QString history = dir.filePath(QStringLiteral("history/h.sqlite"));
+        const struct
+        {
+            const char *state;
+            const char *units;
+        } runs[] = { { "working", "0" }, { "stalled", "0" }, { "working", "1" }, { "downloading", "1" } };
+        for (const auto &run : runs) {
+            if (&run == &runs[2])
+                QVERIFY(WriteTextFile(client + ClientReader::StateFile, "prog=1.0\ncpu=40\n"));
             Exporter exporter(options, prom);
             SettingsStore::useFile(ini);
             exporter.loadStoredCpus();
             SettingsStore::useFile(QString());
             exporter.setStateFile(state);
+            if (&run != &runs[0])
+                exporter.setHistoryFile(history);
             QSignalSpy written(&exporter, &Exporter::cycleWritten);
             exporter.runCycle();
             QVERIFY(written.wait(5000));
@@ -213,11 +227,18 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::ReadOnly));
             const QString text = QString::fromUtf8(f.readAll());
             QVERIFY2(
-                text.contains(QStringLiteral("tavrik_cpu_state{cpu=\"c \\\"1\\\"\",state=\"%1\"} 1").arg(expected)),
+                text.contains(QStringLiteral("tavrik_cpu_state{cpu=\"c \\\"1\\\"\",state=\"%1\"} 1").arg(run.state)),
                 qPrintable(text));
-            QVERIFY(text.contains(QLatin1String("tavrik_cpu_progress_ratio{cpu=\"c \\\"1\\\"\"} 0.25\n")));
+            QVERIFY2(text.contains(
+                         QStringLiteral("tavrik_cpu_units_finished_total{cpu=\"c \\\"1\\\"\"} %1\n").arg(run.units)),
+                qPrintable(text));
             QVERIFY(!text.contains(QLatin1String("cpu=\"off\""))); // does not allow updates
         }
+        HistoryDatabase db;
+        QCOMPARE(db.open(history, true), HistoryDatabase::State::ReadOnly);
+        QSqlQuery q(db.db());
+        QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM unit")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3); // no temporary file left
     }
 };

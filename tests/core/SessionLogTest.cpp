@@ -125,6 +125,11 @@ private Q_SLOTS:
         QTest::newRow("version") << QStringList { "--version" } << int(A::Version) << false;
         QTest::newRow("unknown") << QStringList { "--bogus" } << int(A::Error) << false;
         QTest::newRow("positional") << QStringList { "file" } << int(A::Error) << false;
+        QTest::newRow("export") << QStringList { "--export-history", "a.csv", "--since", "2026-02-28" }
+                                << int(A::ExportHistory) << false;
+        QTest::newRow("export, bad day") << QStringList { "--export-history", "a.csv", "--since", "2026-02-30" }
+                                         << int(A::Error) << false;
+        QTest::newRow("since alone") << QStringList { "--since", "2026-02-28" } << int(A::Error) << false;
     }
     void commandLine()
     {

@@ -267,7 +267,7 @@ const QList<Row> &rows()
             0, "set aside", { "den" },
             [](Run &r) {
                 QVERIFY(read(r.dir.filePath("out/.tavrik-exporter-state.json.unknown")).contains("\"version\":9"));
-                QVERIFY(read(r.dir.filePath("out/.tavrik-exporter-state.json")).contains("\"version\":2"));
+                QVERIFY(read(r.dir.filePath("out/.tavrik-exporter-state.json")).contains("\"version\":3"));
             } },
         { "state damaged", false, "",
             [=](Run &r, QStringList &args, Env &env) {

@@ -32,7 +32,7 @@ class StartTest : public QObject
     static QProcessEnvironment isolated(const QTemporaryDir &dir)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : { "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "XDG_STATE_HOME" }) {
+        for (const char *name : { "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "XDG_STATE_HOME", "XDG_DATA_HOME" }) {
             const QString path = dir.filePath(QLatin1String(name));
             QDir().mkpath(path);
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

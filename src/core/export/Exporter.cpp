@@ -1,5 +1,6 @@
 #include "export/Exporter.h"
 
+#include "history/HistoryStore.h"
 #include "monitor/StatusTotals.h"
 #include "monitor/UpdateCycle.h"
 #include "panel/CpuList.h"
@@ -45,7 +46,7 @@ Exporter::Exporter(const Options &options, const QString &textFile, QObject *par
 {
     m_fleet.setStoresDownloadStarts(false); // kept in the state file instead
     connect(&m_fleet, &Fleet::cycleStarted, this, [this] { m_cycleTime.start(); });
-    connect(&m_fleet, &Fleet::readingApplied, this, [this](quint64, const ReadingOutcome &o) { onReading(o); });
+    connect(&m_fleet, &Fleet::readingApplied, this, &Exporter::onReading);
     connect(&m_fleet, &Fleet::cycleFinished, this, &Exporter::onCycleFinished);
 }
 
@@ -61,6 +62,12 @@ void Exporter::setCpus(const QList<QPair<QString, QString>> &cpus)
     for (const auto &[name, path] : cpus)
         m_fleet.restore(name, path);
     loadState();
+}
+
+void Exporter::setHistoryFile(const QString &file)
+{
+    delete m_history;
+    m_history = file.isEmpty() ? nullptr : new HistoryStore(file, this);
 }
 
 void Exporter::setStateFile(const QString &file)
@@ -97,9 +104,23 @@ CpuMetrics Exporter::Metrics(const Cpu &cpu, const QDateTime &now)
     return m;
 }
 
-void Exporter::onReading(const ReadingOutcome &outcome)
+void Exporter::onReading(quint64 key, const ReadingOutcome &outcome)
 {
     const UpdateResult &r = outcome.result;
+    if (const Cpu *cpu = m_fleet.find(key)) {
+        const QString id = cpu->historyId.isEmpty() ? cpu->name : cpu->historyId;
+        const HistoryObservation o
+            = HistoryStore::Observation(id, cpu->name, r, cpu->status, Clock::Now().toUTC());
+        HistoryChanges changes;
+        Units &units = m_units[key];
+        units.recorder.observe(o, changes);
+        for (const UnitRecord &u : changes.units) {
+            ++units.finished;
+            units.lastWallSeconds = double(u.finishedAt - u.firstSeen);
+        }
+        if (m_history)
+            m_history->observe(o);
+    }
     if (r.downloaded)
         m_account.received = Conv::Val(*r.downloaded);
     if (r.uploaded)
@@ -112,9 +133,16 @@ ExportSnapshot Exporter::snapshot() const
 {
     ExportSnapshot s;
     const QDateTime now = Clock::Now();
-    for (const Cpu *cpu : m_fleet.cpus())
-        if (cpu->allowUpdates)
-            s.cpus.append(Metrics(*cpu, now));
+    for (const Cpu *cpu : m_fleet.cpus()) {
+        if (!cpu->allowUpdates)
+            continue;
+        CpuMetrics m = Metrics(*cpu, now);
+        if (const auto units = m_units.constFind(cpu->key); units != m_units.cend()) {
+            m.unitsFinished = units->finished;
+            m.lastUnitWallSeconds = units->lastWallSeconds;
+        }
+        s.cpus.append(m);
+    }
     s.account = m_account;
     s.cycleSeconds = m_cycleSeconds;
     return s;
@@ -134,6 +162,8 @@ StatusSnapshot Exporter::statusSnapshot() const
 
 void Exporter::onCycleFinished()
 {
+    if (m_history)
+        m_history->cycleFinished();
     m_cycleSeconds = double(m_cycleTime.nsecsElapsed()) / 1e9;
     m_error.clear();
     // Without a file the metrics are only served.
@@ -164,7 +194,10 @@ QByteArray Exporter::stateText() const
             { "cpuSeconds", optional(c->cpuSeconds) },
             { "lastSuccess",
                 c->status.lastGood.isValid() ? QJsonValue(double(c->status.lastGood.toMSecsSinceEpoch()) / 1000.0)
-                                             : QJsonValue() } });
+                                             : QJsonValue() },
+            { "unitsFinished", double(m_units.value(c->key).finished) },
+            { "lastUnitWall", optional(m_units.value(c->key).lastWallSeconds) },
+            { "track", m_units.value(c->key).recorder.saved(c->historyId.isEmpty() ? c->name : c->historyId) } });
     }
     const AccountMetrics &a = m_account;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
@@ -183,10 +216,11 @@ void Exporter::loadState()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.read(16 * 1024 * 1024)).object();
-    // Files without a version, and version 1, hold the same fields with the download's timing in
-    // seconds of the day, which is not taken back; any other format is not guessed at.
+    // Files without a version and versions 1 and 2 hold the same fields (2 adds the units) with
+    // the download's timing in seconds of the day, which is not taken back; any other format is
+    // not guessed at.
     const QJsonValue v = root.value(QLatin1String("version"));
-    if (!v.isUndefined() && v != QJsonValue(StateFormat) && v != QJsonValue(1)) {
+    if (!v.isUndefined() && v != QJsonValue(StateFormat) && v != QJsonValue(2) && v != QJsonValue(1)) {
         file.close();
         const QString aside = m_stateFile + QStringLiteral(".unknown");
         QFile::remove(aside);
@@ -218,6 +252,11 @@ void Exporter::loadState()
             if (f.downloadSince > 0)
                 c->status.downloadSince = QDateTime::fromMSecsSinceEpoch(f.downloadSince);
             c->cpuSeconds = optional(o.value(QLatin1String("cpuSeconds")));
+            Units &units = m_units[c->key];
+            units.finished = quint64(qMax(0.0, o.value(QLatin1String("unitsFinished")).toDouble()));
+            units.lastWallSeconds = optional(o.value(QLatin1String("lastUnitWall")));
+            if (const QString track = o.value(QLatin1String("track")).toString(); !track.isEmpty())
+                units.recorder.restore(c->historyId.isEmpty() ? c->name : c->historyId, track);
             if (const auto last = optional(o.value(QLatin1String("lastSuccess"))))
                 c->status.lastGood = QDateTime::fromMSecsSinceEpoch(qint64(*last * 1000.0));
         }

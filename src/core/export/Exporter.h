@@ -3,10 +3,12 @@
 #include "export/CpuCard.h"
 #include "export/MetricsText.h"
 #include "fleet/Fleet.h"
+#include "history/HistoryRecorder.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 
+class HistoryStore;
 class Options;
 
 // Reads every CPU with the panel's fleet and update cycle and writes each cycle's metrics to a
@@ -25,6 +27,8 @@ public:
     // Where the readings are kept between runs (so --once from cron still tells stalled from
     // working); loaded now for the CPUs already set, saved after every cycle. Empty: none.
     void setStateFile(const QString &file);
+    // Keeps a history file too (the panel's format); empty: none.
+    void setHistoryFile(const QString &file);
     void runCycle();
     void stop();
     Fleet &fleet() { return m_fleet; }
@@ -35,7 +39,7 @@ public:
     QString error() const { return m_error; } // why the last cycle's writes failed
     // Set when the state file was of another format and was set aside (moved to ".unknown").
     QString stateNote() const { return m_stateNote; }
-    static constexpr int StateFormat = 2; // 2: download times in real milliseconds
+    static constexpr int StateFormat = 3; // 2: units finished; 3: download times in real milliseconds
 
     // A CPU as a scraper sees it, from its record: the same state the panel shows.
     static CpuMetrics Metrics(const Cpu &cpu, const QDateTime &now);
@@ -44,13 +48,22 @@ Q_SIGNALS:
     void cycleWritten(bool ok);
 
 private:
-    void onReading(const ReadingOutcome &outcome);
+    void onReading(quint64 key, const ReadingOutcome &outcome);
     void onCycleFinished();
     bool writeText(const QString &file, const QByteArray &text);
     void loadState();
     QByteArray stateText() const;
 
     Fleet m_fleet;
+    // What the exporter adds to a CPU: the units it saw finish, found as the panel's history finds them.
+    struct Units
+    {
+        HistoryRecorder recorder;
+        quint64 finished = 0; // kept across restarts in the state file
+        std::optional<double> lastWallSeconds;
+    };
+    QHash<quint64, Units> m_units;
+    HistoryStore *m_history = nullptr;
     QString m_textFile;
     QString m_stateFile;
     AccountMetrics m_account;

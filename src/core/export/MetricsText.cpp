@@ -129,6 +129,16 @@ QByteArray MetricsText::Render(const ExportSnapshot &s)
             w.sample(cpu % u',' % label("code", QString::number(it.key())), double(it.value()));
     });
 
+    w.family("tavrik_cpu_units_finished_total", "counter", "Work units the CPU was seen to finish.");
+    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, double(c.unitsFinished)); });
+
+    w.family("tavrik_cpu_last_unit_wall_seconds", "gauge",
+        "Wall-clock seconds from first sight to the end of the latest finished unit.");
+    perCpu([&](const CpuMetrics &c, const QString &cpu) {
+        if (c.lastUnitWallSeconds)
+            w.sample(cpu, *c.lastUnitWallSeconds);
+    });
+
     const AccountMetrics &a = s.account;
     w.family("tavrik_account_results_received", "gauge", "Work units downloaded by the most advanced account read.");
     w.sample(QString(), Meaningful(a.received));

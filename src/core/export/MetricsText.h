@@ -21,6 +21,8 @@ struct CpuMetrics
     double downloadSeconds = 0; // since the download watch began, while it runs
     std::optional<double> lastSuccess; // Unix time of the latest reading without failure
     QMap<int, quint64> failures; // code -> readings that failed with it since the exporter started
+    quint64 unitsFinished = 0; // kept across restarts in the state file
+    std::optional<double> lastUnitWallSeconds; // first seen to finished, of the latest unit
 };
 
 // The status bar's account figures: the most advanced account file read so far.

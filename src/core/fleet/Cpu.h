@@ -31,6 +31,7 @@ struct Cpu
     QString path; // always ends with a separator
     bool allowUpdates = true;
     bool putOnDisplay = true;
+    QString historyId; // the CPU's history follows it through renames; kept in its section
 
     MonitorFields fields;
     CpuStatus status;

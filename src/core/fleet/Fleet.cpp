@@ -7,6 +7,8 @@
 #include "settings/SettingsStore.h"
 #include "shared/bksPublicModule.h"
 
+#include <QUuid>
+
 using bksPublicModule::IsBlank;
 
 namespace {
@@ -71,6 +73,14 @@ void Fleet::restoreSection(Cpu &cpu) const
     if (const auto v = SettingsStore::getBool(cpu.name, Schema::PutOnDisplay, Schema::BoolTrue))
         cpu.putOnDisplay = *v;
     cpu.resumeDownload(Cpu::DownloadStartedFromText(SettingsStore::get(cpu.name, Schema::DownloadStarted, QString())));
+    cpu.historyId = SettingsStore::get(cpu.name, Schema::HistoryId, QString());
+    if (cpu.historyId.isEmpty() && m_storesDownloadStarts) {
+        // Stored with the next write (one for every CPU given an id at start-up), so a crash does
+        // not split the CPU's history in two for long.
+        cpu.historyId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (!m_downloadsToStore.contains(cpu.key))
+            m_downloadsToStore.append(cpu.key);
+    }
 }
 
 void Fleet::note(const QString &text, const Cpu *cpu, LogKind kind)
@@ -229,6 +239,8 @@ void Fleet::storeSection(const Cpu &cpu) const
     SettingsStore::save(cpu.name, Schema::CPUPath, cpu.path);
     SettingsStore::saveBool(cpu.name, Schema::AllowUpdates, cpu.allowUpdates);
     SettingsStore::saveBool(cpu.name, Schema::PutOnDisplay, cpu.putOnDisplay);
+    if (!cpu.historyId.isEmpty())
+        SettingsStore::save(cpu.name, Schema::HistoryId, cpu.historyId);
     if (cpu.fields.downloadSince > 0)
         SettingsStore::save(cpu.name, Schema::DownloadStarted, Cpu::DownloadStartedText(cpu.fields.downloadSince));
     else
@@ -238,6 +250,8 @@ void Fleet::storeSection(const Cpu &cpu) const
 
 void Fleet::storeDownloadStarts()
 {
+    if (!m_storesDownloadStarts)
+        m_downloadsToStore.clear();
     if (m_downloadsToStore.isEmpty())
         return;
     // The cycle's changes in one write.
@@ -251,6 +265,8 @@ void Fleet::storeDownloadStarts()
                 cpu->name, Schema::DownloadStarted, Cpu::DownloadStartedText(cpu->fields.downloadSince));
         else
             SettingsStore::removeKey(cpu->name, Schema::DownloadStarted);
+        if (!cpu->historyId.isEmpty() && SettingsStore::get(cpu->name, Schema::HistoryId, QString()).isEmpty())
+            SettingsStore::save(cpu->name, Schema::HistoryId, cpu->historyId);
     }
     m_downloadsToStore.clear();
 }
@@ -287,7 +303,7 @@ void Fleet::applyReading(quint64 key, const QString &path, const ClientSnapshot 
         m_totals->setUploaded(*r.uploaded);
     if (r.totalTimeText)
         m_totals->setTotalTimeText(*r.totalTimeText);
-    if (m_storesDownloadStarts && outcome.downloadStartChanged && !m_downloadsToStore.contains(key))
+    if (outcome.downloadStartChanged && !m_downloadsToStore.contains(key))
         m_downloadsToStore.append(key);
     if (!m_cycle->isCycling())
         storeDownloadStarts();

@@ -91,5 +91,5 @@ private:
     bool m_alarmInCycle = false;
     bool m_storesDownloadStarts = true;
     QList<QPair<QString, QString>> m_notLoaded;
-    mutable QList<quint64> m_downloadsToStore; // whose download start the settings still lack
+    mutable QList<quint64> m_downloadsToStore; // whose download start or history id the settings lack
 };

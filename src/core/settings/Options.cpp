@@ -35,6 +35,8 @@ const std::vector<OptionKey> &Options::Keys()
         { Schema::StartMinimized, OptionKey::Bool, Schema::BoolFalse, 0, 0, nullptr, &V::StartMinimized },
         { Schema::DisplayTopMost, OptionKey::Bool, Schema::BoolTrue, 0, 0, nullptr, &V::DisplayTopMost },
         { Schema::Notifications, OptionKey::Bool, Schema::BoolTrue, 0, 0, nullptr, &V::Notifications },
+        { Schema::KeepHistoryDays, OptionKey::Int32, QStringLiteral("0"), 0, 2147483647, nullptr, nullptr, nullptr,
+            &V::KeepHistoryDays },
     };
     return keys;
 }
@@ -45,6 +47,7 @@ void Options::setValues(const OptionValues &values)
     m_values = values;
     for (const OptionKey &k : Keys()) {
         const bool same = k.int16 ? before.*k.int16 == values.*k.int16
+            : k.int32             ? before.*k.int32 == values.*k.int32
             : k.boolean           ? before.*k.boolean == values.*k.boolean
                                   : before.*k.text == values.*k.text;
         if (!same)
@@ -80,6 +83,9 @@ void LoadOptions(Options &options)
         if (k.int16) {
             if (const auto v = S::getInt16(A, k.name, k.defaultValue))
                 o.*k.int16 = (*v < k.min || *v > k.max) ? qint16(k.defaultValue.toInt()) : *v;
+        } else if (k.int32) {
+            if (const auto v = S::getInt32(A, k.name, k.defaultValue); v && *v >= k.min && *v <= k.max)
+                o.*k.int32 = *v;
         } else if (k.boolean) {
             if (const auto v = S::getBool(A, k.name, k.defaultValue))
                 o.*k.boolean = *v;
@@ -102,6 +108,8 @@ bool SaveOptions(const Options &options)
     for (const OptionKey &k : Options::Keys()) {
         if (k.int16)
             ok = S::saveInt(Schema::AppSettings, k.name, o.*k.int16) && ok;
+        else if (k.int32)
+            ok = S::saveInt(Schema::AppSettings, k.name, o.*k.int32) && ok;
         else if (k.boolean)
             ok = S::saveBool(Schema::AppSettings, k.name, o.*k.boolean) && ok;
         else

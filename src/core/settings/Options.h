@@ -18,6 +18,7 @@ struct OptionValues
     bool StartMinimized = false;
     bool DisplayTopMost = false;
     bool Notifications = false; // desktop notifications when a CPU needs attention or recovers
+    qint32 KeepHistoryDays = 0; // how long the history keeps its records; 0: for ever
 
     bool operator==(const OptionValues &o) const;
     bool operator!=(const OptionValues &o) const { return !(*this == o); }
@@ -26,7 +27,7 @@ struct OptionValues
 // An option as the settings store keeps it (in the "AppSettings" section).
 struct OptionKey
 {
-    enum Type { Int16, Bool, Text };
+    enum Type { Int16, Int32, Bool, Text };
     QString name;
     Type type = Int16;
     QString defaultValue; // as stored; the alarm sound's default is the installed sound
@@ -35,6 +36,7 @@ struct OptionKey
     qint16 OptionValues::*int16 = nullptr;
     bool OptionValues::*boolean = nullptr;
     QString OptionValues::*text = nullptr;
+    qint32 OptionValues::*int32 = nullptr;
 };
 
 // The program's options: one object, handed to whoever needs them, that says when one changes.
@@ -56,6 +58,7 @@ public:
     bool startMinimized() const { return m_values.StartMinimized; }
     bool displayTopMost() const { return m_values.DisplayTopMost; }
     bool notifications() const { return m_values.Notifications; }
+    qint32 keepHistoryDays() const { return m_values.KeepHistoryDays; }
 
     const OptionValues &values() const { return m_values; }
     // Takes every value of the set; changed() names each one that differs.

@@ -17,6 +17,7 @@ inline const QString Message = QStringLiteral("Message");
 inline const QString SDisplay = QStringLiteral("SDisplay");
 inline const QString MainWindow = QStringLiteral("mfrmTavrik");
 inline const QString Overview = QStringLiteral("frmOverview");
+inline const QString History = QStringLiteral("frmHistory");
 
 // Option keys in AppSettings
 inline const QString MonitorInterval = QStringLiteral("MonitorInterval");
@@ -28,6 +29,7 @@ inline const QString ScrollInterval = QStringLiteral("ScrollInterval");
 inline const QString StartMinimized = QStringLiteral("StartMinimized");
 inline const QString DisplayTopMost = QStringLiteral("DisplayTopMost");
 inline const QString Notifications = QStringLiteral("Notifications"); // desktop notifications of CPU states
+inline const QString KeepHistoryDays = QStringLiteral("KeepHistoryDays"); // 0: for ever
 
 // Other AppSettings keys
 inline const QString CPUs = QStringLiteral("CPUs");
@@ -56,6 +58,7 @@ inline const QString AllowUpdates = QStringLiteral("AllowUpdates");
 inline const QString PutOnDisplay = QStringLiteral("PutOnDisplay");
 // While the client waits for a new unit: when that began (ISO 8601, UTC), so a restart goes on timing.
 inline const QString DownloadStarted = QStringLiteral("DownloadStarted");
+inline const QString HistoryId = QStringLiteral("HistoryId"); // the CPU's history follows it through renames
 
 // Placement keys of every window section
 inline const QString Top = QStringLiteral("Top");
@@ -82,6 +85,7 @@ inline const QRect MainWindowPlacement(105, 105, 10605, 6000);
 inline const QRect MessagePlacement(105, 105, 4470, 1560);
 inline const QRect DisplayPlacement(300, 55, 2970, 255);
 inline const QRect OverviewPlacement(1500, 7500, 15600, 5700);
+inline const QRect HistoryPlacement(1200, 1200, 15600, 9000);
 
 // Product data written to the Author section and used by the Help menu
 inline const QString AuthorName = QStringLiteral("The Tavrik developers");

@@ -39,11 +39,12 @@ QString RightsLine()
 QString Terms()
 {
     const QString crlf = QStringLiteral("\r\n");
-    return QStringLiteral("Tavrik is freeware: you may use it and give away unchanged copies of it free of charge.")
+    return QStringLiteral(
+               "Tavrik is free software: you can redistribute it and/or modify it under the terms of the GNU "
+               "General Public License as published by the Free Software Foundation, either version 3 of the "
+               "License, or (at your option) any later version.")
         + crlf
-        + QStringLiteral(
-            "It comes with no warranty of any kind.  You use it at your own risk; its authors are not liable "
-            "for any loss or damage it may cause.")
+        + QStringLiteral("It comes with no warranty of any kind; see the GNU General Public License for details.")
         + crlf + QStringLiteral("Tavrik only reads the files of the clients it watches and never changes them.");
 }
 

@@ -10,7 +10,7 @@ namespace AboutContent {
 QString AuthorLine();
 QString EMailLine();
 QString RightsLine();
-// The freeware terms: three paragraphs joined by CR LF.
+// The licence terms: three paragraphs joined by CR LF.
 QString Terms();
 
 // The pictures compiled into the program (drawn by tools/mkmedia at build time).

@@ -8,6 +8,7 @@
 #include "shared/bksPublicWindows.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QEvent>
 #include <QLabel>
@@ -35,6 +36,7 @@ public:
     QCheckBox *startMinimized = nullptr; // Check1_2
     QCheckBox *displayTopMost = nullptr; // Check1_3
     QCheckBox *notifications = nullptr; // Check1_4
+    QComboBox *keepHistory = nullptr;
     QPushButton *close = nullptr; // Command1_0
     QPushButton *cancel = nullptr; // Command1_1
 
@@ -52,6 +54,14 @@ void setBoxText(QLineEdit *box, const QString &text, int limit)
     box->setMaxLength(qMax(limit, int(text.size())));
     box->setText(text);
 }
+
+struct KeepChoice
+{
+    const char *text;
+    int days; // 0: for ever
+};
+const KeepChoice KeepChoices[] = { { "For ever", 0 }, { "5 years", 1826 }, { "2 years", 731 }, { "1 year", 366 },
+    { "90 days", 90 }, { "30 days", 30 } };
 
 } // namespace
 
@@ -115,13 +125,19 @@ frmOptions::frmOptions(Options &options, QWidget *parent)
     d->scroll = check("Check1_1", QStringLiteral("Show scrolling display when minimized?"), 2160, 3195);
     d->displayTopMost = check("Check1_3", QStringLiteral("Scrolling display topmost window?"), 2460, 3195);
     d->notifications = check("Check1_4", QStringLiteral("Desktop notifications of CPU states?"), 2760, 3195);
+    label("lblKeepHistory", QStringLiteral("&Keep history:"), 3480, 2220, 1200)
+        ->setBuddy(d->keepHistory = new QComboBox(this));
+    d->keepHistory->setObjectName(QStringLiteral("cboKeepHistory"));
+    for (const auto &[text, days] : KeepChoices)
+        d->keepHistory->addItem(QString::fromLatin1(text), days);
+    Place(d->keepHistory, 4700, 2160, 2155, 315);
     d->close = button("Command1_0", QStringLiteral("&Close"), 5700, 2700, 1155, 375);
     d->cancel = button("Command1_1", QStringLiteral("&Cancel"), 4440, 2700, 1155, 375);
     d->close->setDefault(true);
 
     QWidget *order[] = { d->tbRefreshInterval, d->tbAlarmInterval, d->tbAlarmSound, d->browse, d->testAlarm,
-        d->soundsOn, d->startMinimized, d->tbScrollInterval, d->scroll, d->displayTopMost, d->notifications, d->close,
-        d->cancel };
+        d->soundsOn, d->startMinimized, d->tbScrollInterval, d->scroll, d->displayTopMost, d->notifications,
+        d->keepHistory, d->close, d->cancel };
     for (size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -153,6 +169,13 @@ void frmOptions::Form_Load()
     d->startMinimized->setChecked(d->edited.StartMinimized);
     d->displayTopMost->setChecked(d->edited.DisplayTopMost);
     d->notifications->setChecked(d->edited.Notifications);
+    // A number of days that no choice offers (edited by hand) is kept as its own choice.
+    int at = d->keepHistory->findData(d->edited.KeepHistoryDays);
+    if (at < 0) {
+        d->keepHistory->addItem(QStringLiteral("%1 days").arg(d->edited.KeepHistoryDays), d->edited.KeepHistoryDays);
+        at = d->keepHistory->count() - 1;
+    }
+    d->keepHistory->setCurrentIndex(at);
 }
 
 bool frmOptions::eventFilter(QObject *watched, QEvent *event)
@@ -183,6 +206,7 @@ void frmOptions::Command1_Click(int index)
         d->edited.StartMinimized = d->startMinimized->isChecked();
         d->edited.DisplayTopMost = d->displayTopMost->isChecked();
         d->edited.Notifications = d->notifications->isChecked();
+        d->edited.KeepHistoryDays = d->keepHistory->currentData().toInt();
         d->options.setValues(d->edited);
         // A failed write is told by the store itself; the dialog closes either way.
         modTavrik::SaveOptions(d->options);

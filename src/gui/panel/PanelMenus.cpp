@@ -4,6 +4,8 @@
 
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmOptions.h"
+#include "history/HistoryCommands.h"
+#include "history/frmHistory.h"
 #include "log/frmMessages.h"
 #include "monitor/frmSetiControl.h"
 #include "panel/WindowArrangement.h"
@@ -49,6 +51,12 @@ void mfrmTavrik::createMenus()
         frmOptions options(m_options, this);
         options.exec(); // modal, as every dialog of the panel; the cycle goes on meanwhile
     });
+    on(addItem(file, "mnuFileExportHistory", QStringLiteral("Export &History...")),
+        [this] { HistoryCommands::Export(this, *m_history); });
+    on(addItem(file, "mnuFileClearHistory", QStringLiteral("Clear History...")), [this] {
+        if (HistoryCommands::Clear(this, *m_history) && m_historyWindow)
+            m_historyWindow->refresh();
+    });
     a.fileExit = addItem(file, "mnuFileExit", QStringLiteral("E&xit"), K(Qt::CTRL | Qt::Key_X));
     on(a.fileExit, &QWidget::close);
 
@@ -91,6 +99,8 @@ void mfrmTavrik::createMenus()
         [this] { WindowArrangement::TileAsGrid(m_mdi); });
     on(addItem(m_mnuWindow, "mnuWindowOverview", QStringLiteral("&Overview"), K(Qt::CTRL | Qt::Key_T)),
         &mfrmTavrik::showOverview);
+    on(addItem(m_mnuWindow, "mnuWindowHistory", QStringLiteral("Histor&y"), K(Qt::CTRL | Qt::SHIFT | Qt::Key_H)),
+        &mfrmTavrik::mnuWindowHistory_Click);
     a.windowMessage = addItem(m_mnuWindow, "mnuWindowMessage", QStringLiteral("&Message"), K(Qt::CTRL | Qt::Key_M));
     a.windowMessage->setCheckable(true);
     // The check mark was already inverted by the action itself.

@@ -4,6 +4,8 @@
 #include "dialogs/frmOptions.h"
 #include "display/frmDisplay.h"
 #include "fleet/Fleet.h"
+#include "history/HistoryStore.h"
+#include "history/frmHistory.h"
 #include "log/frmMessages.h"
 #include "monitor/AlertRule.h"
 #include "monitor/CpuStatus.h"
@@ -18,6 +20,7 @@
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "shared/Clock.h"
 #include "shared/Framework.h"
 #include "shared/Prompt.h"
 #include "shared/bksPublicWindows.h"
@@ -58,6 +61,14 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     connect(m_mdi, &QMdiArea::subWindowActivated, this, &mfrmTavrik::onSubWindowActivated);
 
     m_status = new CpuStatusModel(this);
+    m_history = new HistoryStore(HistoryStore::DefaultFile(), this);
+    m_history->setKeepDays(m_options.keepHistoryDays());
+    connect(m_history, &HistoryStore::statusChanged, this,
+        [](bool on, const QString &line) { frmMessages::Append(line, on ? LogKind::Note : LogKind::Failure); });
+    connect(&m_options, &Options::changed, this, [this](const QString &key) {
+        if (key == Schema::KeepHistoryDays)
+            m_history->setKeepDays(m_options.keepHistoryDays());
+    });
     m_tray = new PanelTray(this);
     m_alerts = std::make_unique<AlertRule>(m_tray);
     connect(m_tray, &PanelTray::showHideRequested, this, [this] {
@@ -230,7 +241,7 @@ void mfrmTavrik::onCpuRemoved(quint64 key)
         cpu->Unload();
 }
 
-void mfrmTavrik::onReadingApplied(quint64 key, const ReadingOutcome &)
+void mfrmTavrik::onReadingApplied(quint64 key, const ReadingOutcome &outcome)
 {
     const Cpu *record = m_fleet->find(key);
     if (!record)
@@ -238,6 +249,7 @@ void mfrmTavrik::onReadingApplied(quint64 key, const ReadingOutcome &)
     if (frmSetiControl *cpu = m_windows.value(key))
         cpu->showRecord();
     m_status->setStatus(key, record->name, record->status);
+    m_history->observe(record->historyId, record->name, outcome.result, record->status, Clock::Now().toUTC());
     m_alerts->setEnabled(m_options.notifications());
     m_alerts->observe(key, record->name, record->status);
     m_tray->setState(m_status->worst(), m_status->summary());
@@ -269,6 +281,7 @@ void mfrmTavrik::onCycleStarted()
 
 void mfrmTavrik::onCycleFinished()
 {
+    m_history->cycleFinished();
     QApplication::restoreOverrideCursor();
     frmMessages::HoldEntries(false);
     for (QAction *item : { m_actions->refresh, m_actions->fileExit })
@@ -331,6 +344,8 @@ void mfrmTavrik::removeCpu(frmSetiControl *cpu)
     // The item promises a question: one stray key press used to delete the CPU's stored settings.
     if (!Prompt::AskYesNo(this, QStringLiteral("Remove the CPU \"%1\"?").arg(cpu->CPUName()), QStringLiteral("Tavrik")))
         return;
+    if (const Cpu *record = cpu->cpu())
+        m_history->cpuRemoved(record->historyId);
     m_fleet->remove(cpu->key());
 }
 
@@ -429,6 +444,24 @@ void mfrmTavrik::showOverview()
     m_overview->Load();
 }
 
+frmHistory *mfrmTavrik::historyWindow() const
+{
+    return m_historyWindow;
+}
+
+void mfrmTavrik::mnuWindowHistory_Click()
+{
+    if (!m_historyWindow)
+        m_historyWindow = new frmHistory(*m_history, this);
+    if (m_historyWindow->isVisible()) {
+        m_historyWindow->refresh();
+        m_historyWindow->raise();
+        m_historyWindow->activateWindow();
+        return;
+    }
+    m_historyWindow->Load();
+}
+
 void mfrmTavrik::openHelp(const QString &target, bool localFile)
 {
     // Only documents and web pages are opened; the settings' text never reaches a shell.
@@ -510,6 +543,8 @@ void mfrmTavrik::closeEvent(QCloseEvent *event)
     }
     if (m_overview)
         m_overview->Unload();
+    if (m_historyWindow)
+        m_historyWindow->Unload();
     // Without its main window the display would stand for nothing.
     unloadDisplay();
     event->accept();

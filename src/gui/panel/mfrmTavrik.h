@@ -18,6 +18,8 @@ class QTimer;
 class AlertRule;
 class CpuStatusModel;
 class Fleet;
+class HistoryStore;
+class frmHistory;
 class Options;
 class PanelStatusBar;
 class PanelTray;
@@ -64,6 +66,9 @@ public:
     CpuStatusModel &statusModel() { return *m_status; }
     frmOverview *overview() const { return m_overview; }
     PanelTray *tray() const { return m_tray; }
+    HistoryStore &history() { return *m_history; }
+    frmHistory *historyWindow() const;
+    void mnuWindowHistory_Click();
 
     // Menu commands on the active CPU window, public for tests. The pop-up menu's twins act on the
     // window it was opened on.
@@ -122,6 +127,8 @@ private:
     std::unique_ptr<AlertRule> m_alerts;
     PanelTray *m_tray = nullptr;
     QPointer<frmOverview> m_overview;
+    HistoryStore *m_history = nullptr;
+    QPointer<frmHistory> m_historyWindow;
     PanelStatusBar *m_statusBar = nullptr;
     QMenu *m_mnuPop = nullptr;
     QMenu *m_mnuWindow = nullptr;

@@ -1,0 +1,513 @@
+#include "history/HistoryDatabase.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+// SQLite's primary result codes that decide what happens to the file.
+enum SqliteCode { Busy = 5, Locked = 6, ReadOnlyCode = 8, Corrupt = 11, Full = 13, NotADatabase = 26 };
+
+int codeOf(const QSqlError &e)
+{
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xff) : 0;
+}
+
+QString nextConnectionName()
+{
+    static QAtomicInt counter;
+    return QStringLiteral("tavrik-history-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+const char *const Schema1[] = {
+    "CREATE TABLE cpu(n INTEGER PRIMARY KEY, id TEXT NOT NULL UNIQUE, name TEXT NOT NULL,"
+    " removed INTEGER NOT NULL DEFAULT 0, track TEXT)",
+    "CREATE TABLE unit(cpu INTEGER NOT NULL, unit_no INTEGER NOT NULL, first_seen INTEGER NOT NULL,"
+    " finished_at INTEGER NOT NULL, partial INTEGER NOT NULL, cpu_seconds REAL, seen_finishing INTEGER NOT NULL,"
+    " download_started INTEGER, download_seconds INTEGER, download_late INTEGER, PRIMARY KEY(cpu, unit_no))"
+    " WITHOUT ROWID",
+    "CREATE INDEX unit_finished ON unit(finished_at)",
+    "CREATE TABLE download(cpu INTEGER NOT NULL, started INTEGER NOT NULL, ended INTEGER NOT NULL,"
+    " late INTEGER NOT NULL, alarms INTEGER NOT NULL, PRIMARY KEY(cpu, started)) WITHOUT ROWID",
+    "CREATE TABLE outage(cpu INTEGER NOT NULL, kind INTEGER NOT NULL, started INTEGER NOT NULL,"
+    " ended INTEGER NOT NULL, failure INTEGER NOT NULL, PRIMARY KEY(cpu, started, kind)) WITHOUT ROWID",
+    "CREATE TABLE daily(cpu INTEGER NOT NULL, day TEXT NOT NULL, units INTEGER, results INTEGER, total_cpu REAL,"
+    " watched INTEGER NOT NULL DEFAULT 0, stalled INTEGER NOT NULL DEFAULT 0,"
+    " unreachable INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(cpu, day)) WITHOUT ROWID",
+    "CREATE TABLE sample(cpu INTEGER NOT NULL, at INTEGER NOT NULL, milli_percent INTEGER NOT NULL,"
+    " PRIMARY KEY(cpu, at)) WITHOUT ROWID",
+    "CREATE TABLE meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID",
+};
+
+QByteArray csvField(const QString &text)
+{
+    QByteArray b = text.toUtf8();
+    if (b.contains(',') || b.contains('"') || b.contains('\n') || b.contains('\r'))
+        b = '"' + b.replace('"', "\"\"") + '"';
+    return b;
+}
+
+QByteArray isoUtc(qint64 secs)
+{
+    return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC).toString(Qt::ISODate).toLatin1();
+}
+
+} // namespace
+
+HistoryDatabase::HistoryDatabase()
+    : m_connection(nextConnectionName())
+{
+}
+
+HistoryDatabase::~HistoryDatabase()
+{
+    close();
+}
+
+void HistoryDatabase::close()
+{
+    if (QSqlDatabase::contains(m_connection)) {
+        {
+            QSqlDatabase d = QSqlDatabase::database(m_connection, false);
+            d.close();
+        }
+        QSqlDatabase::removeDatabase(m_connection);
+    }
+    m_cpuNumbers.clear();
+    m_state = State::Closed;
+}
+
+HistoryDatabase::State HistoryDatabase::open(const QString &file, bool readOnly)
+{
+    close();
+    m_file = file;
+    m_reason.clear();
+    m_movedAside.clear();
+    m_busy = false;
+    const QFileInfo info(file);
+    if (readOnly && !info.exists()) {
+        m_reason = QStringLiteral("there is no history file %1").arg(file);
+        m_state = State::Off;
+        return m_state;
+    }
+    if (!readOnly && !QDir().mkpath(info.absolutePath())) {
+        m_reason = QStringLiteral("cannot create the folder %1").arg(info.absolutePath());
+        m_state = State::Off;
+        return m_state;
+    }
+    bool asked = readOnly;
+    if (!readOnly && info.exists() && !info.isWritable()) {
+        readOnly = true;
+        m_reason = QStringLiteral("the history file %1 is read-only").arg(file);
+    }
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        {
+            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+            d.setDatabaseName(file);
+            d.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
+                                         : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
+            if (!d.open()) {
+                m_reason = QStringLiteral("cannot open the history file %1: %2").arg(file, d.lastError().text());
+                close();
+                m_state = State::Off;
+                return m_state;
+            }
+        }
+        QSqlQuery q(db());
+        int version = -1;
+        bool damaged = false;
+        if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next())
+            version = q.value(0).toInt();
+        else
+            damaged = codeOf(q.lastError()) == NotADatabase || codeOf(q.lastError()) == Corrupt;
+        if (!damaged && version >= 0 && !readOnly) {
+            // A quick look through the whole file, on the writer's thread at start only.
+            damaged = q.exec(QStringLiteral("PRAGMA quick_check(1)")) && q.next() && q.value(0).toString() != u"ok";
+            damaged = damaged || codeOf(q.lastError()) == NotADatabase || codeOf(q.lastError()) == Corrupt;
+        }
+        q.finish();
+        if (damaged && !asked && attempt == 0) {
+            close();
+            // Never deleted: the user may want it back, or send it to us.
+            const QString aside = file + QStringLiteral(".damaged-")
+                + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+            if (!QFile::rename(file, aside)) {
+                m_reason = QStringLiteral("the history file %1 is damaged and cannot be moved aside").arg(file);
+                m_state = State::Off;
+                return m_state;
+            }
+            for (const char *suffix : { "-wal", "-shm" })
+                if (QFile::exists(file + QLatin1String(suffix)))
+                    QFile::rename(file + QLatin1String(suffix), aside + QLatin1String(suffix));
+            m_movedAside = aside;
+            continue;
+        }
+        if (damaged || version < 0) {
+            const QString why = q.lastError().text();
+            close();
+            m_reason = QStringLiteral("the history file %1 cannot be read: %2").arg(file, why);
+            m_state = State::Off;
+            return m_state;
+        }
+        if (version > SchemaVersion) {
+            m_reason = QStringLiteral("the history file %1 was written by a newer version of Tavrik").arg(file);
+            if (!readOnly) { // never downgraded: reopened for reading alone
+                readOnly = true;
+                close();
+                continue;
+            }
+        }
+        break;
+    }
+    if (m_state == State::Off)
+        return m_state;
+
+    if (!readOnly) {
+        QSqlQuery q(db());
+        const bool wal = q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        const QSqlError walError = q.lastError();
+        q.finish();
+        if (!wal || !exec(QStringLiteral("PRAGMA synchronous=NORMAL")) || !createOrMigrate()) {
+            const int code = wal ? m_lastCode : codeOf(walError);
+            const QString why = wal ? m_reason : walError.text();
+            const bool readable = code == ReadOnlyCode || code == Busy || code == Locked;
+            m_busy = code == Busy || code == Locked || code == Full;
+            if (!readable)
+                close();
+            m_reason = code == ReadOnlyCode
+                ? QStringLiteral("the history file %1 is read-only").arg(file)
+                : QStringLiteral("the history file %1 cannot be written: %2").arg(file, why);
+            m_state = readable ? State::ReadOnly : State::Off;
+            return m_state;
+        }
+        m_state = State::Ready;
+        return m_state;
+    }
+    if (!db().tables().contains(QStringLiteral("unit"))) {
+        const QString why
+            = m_reason.isEmpty() ? QStringLiteral("the history file %1 holds no history").arg(file) : m_reason;
+        close();
+        m_reason = why;
+        m_state = State::Off;
+        return m_state;
+    }
+    m_state = State::ReadOnly;
+    return m_state;
+}
+
+bool HistoryDatabase::exec(const QString &sql)
+{
+    QSqlQuery q(db());
+    if (q.exec(sql))
+        return true;
+    return failed(q.lastError(), sql);
+}
+
+bool HistoryDatabase::failed(const QSqlError &error, const QString &what)
+{
+    const int code = codeOf(error);
+    m_lastCode = code;
+    m_busy = code == Busy || code == Locked || code == Full;
+    const QString why = code == Busy || code == Locked ? QStringLiteral("the file is locked by another program")
+        : code == Full                                 ? QStringLiteral("the disk is full")
+                                                       : error.text();
+    m_reason = QStringLiteral("history not written (%1): %2").arg(what.left(40), why);
+    return false;
+}
+
+bool HistoryDatabase::createOrMigrate()
+{
+    QSqlQuery q(db());
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return failed(q.lastError(), QStringLiteral("user_version"));
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (version == SchemaVersion)
+        return true;
+    QSqlDatabase d = db();
+    if (!d.transaction())
+        return failed(d.lastError(), QStringLiteral("begin"));
+    bool ok = true;
+    // Each step takes the file from one version to the next; a file is never taken back.
+    if (version < 1)
+        for (const char *sql : Schema1)
+            ok = ok && exec(QLatin1String(sql));
+    ok = ok && exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    if (ok && !d.commit())
+        ok = failed(d.lastError(), QStringLiteral("commit"));
+    if (!ok)
+        d.rollback();
+    return ok;
+}
+
+qint64 HistoryDatabase::cpuNumber(const QString &cpuId, const QString &name)
+{
+    auto it = m_cpuNumbers.constFind(cpuId);
+    if (it != m_cpuNumbers.constEnd())
+        return *it;
+    QSqlQuery q(db());
+    q.prepare(
+        QStringLiteral("INSERT INTO cpu(id, name) VALUES(?, ?) ON CONFLICT(id) DO UPDATE SET name=excluded.name"));
+    q.addBindValue(cpuId);
+    q.addBindValue(name);
+    if (!q.exec())
+        return failed(q.lastError(), QStringLiteral("cpu")), -1;
+    q.prepare(QStringLiteral("SELECT n FROM cpu WHERE id=?"));
+    q.addBindValue(cpuId);
+    if (!q.exec() || !q.next())
+        return failed(q.lastError(), QStringLiteral("cpu")), -1;
+    const qint64 n = q.value(0).toLongLong();
+    m_cpuNumbers.insert(cpuId, n);
+    return n;
+}
+
+QHash<QString, QString> HistoryDatabase::tracks()
+{
+    QHash<QString, QString> out;
+    QSqlQuery q(db());
+    if (q.exec(QStringLiteral("SELECT id, track FROM cpu WHERE track IS NOT NULL")))
+        while (q.next())
+            out.insert(q.value(0).toString(), q.value(1).toString());
+    return out;
+}
+
+bool HistoryDatabase::write(const HistoryChanges &c)
+{
+    if (m_state != State::Ready)
+        return false;
+    m_busy = false;
+    QSqlDatabase d = db();
+    if (!d.transaction())
+        return failed(d.lastError(), QStringLiteral("begin"));
+    auto fail = [&](const QSqlQuery &q, const char *what) {
+        if (q.lastError().isValid())
+            failed(q.lastError(), QLatin1String(what));
+        const bool busy = m_busy;
+        const QString reason = m_reason;
+        d.rollback();
+        m_cpuNumbers.clear(); // numbers given inside the rolled-back transaction are gone
+        m_busy = busy;
+        m_reason = reason;
+        return false;
+    };
+    QSqlQuery q(d);
+    // Names first, so every CPU has its number; a renamed CPU keeps its number and history.
+    q.prepare(QStringLiteral("UPDATE cpu SET name=?, track=?, removed=0 WHERE n=?"));
+    for (auto it = c.names.constBegin(); it != c.names.constEnd(); ++it) {
+        const qint64 n = cpuNumber(it.key(), it.value());
+        if (n < 0)
+            return fail(q, "cpu");
+        q.addBindValue(it.value());
+        q.addBindValue(c.tracks.value(it.key()));
+        q.addBindValue(n);
+        if (!q.exec())
+            return fail(q, "cpu");
+    }
+    auto num = [&](const QString &id) { return m_cpuNumbers.value(id, -1); };
+
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO unit VALUES(?,?,?,?,?,?,?,?,?,?)"));
+    for (const UnitRecord &u : c.units) {
+        q.addBindValue(num(u.cpuId));
+        q.addBindValue(u.unitNo);
+        q.addBindValue(u.firstSeen);
+        q.addBindValue(u.finishedAt);
+        q.addBindValue(int(u.partial));
+        q.addBindValue(u.cpuSeconds >= 0 ? QVariant(u.cpuSeconds) : QVariant());
+        q.addBindValue(int(u.seenFinishing));
+        q.addBindValue(u.downloadStarted ? QVariant(u.downloadStarted) : QVariant());
+        q.addBindValue(u.downloadSeconds >= 0 ? QVariant(u.downloadSeconds) : QVariant());
+        q.addBindValue(u.downloadSeconds >= 0 ? QVariant(int(u.downloadLate)) : QVariant());
+        if (!q.exec())
+            return fail(q, "unit");
+    }
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO download VALUES(?,?,?,?,?)"));
+    for (const DownloadRecord &r : c.downloads) {
+        q.addBindValue(num(r.cpuId));
+        q.addBindValue(r.started);
+        q.addBindValue(r.ended);
+        q.addBindValue(int(r.late));
+        q.addBindValue(r.alarms);
+        if (!q.exec())
+            return fail(q, "download");
+    }
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO outage VALUES(?,?,?,?,?)"));
+    for (const OutageRecord &r : c.outages) {
+        q.addBindValue(num(r.cpuId));
+        q.addBindValue(int(r.kind));
+        q.addBindValue(r.started);
+        q.addBindValue(r.ended);
+        q.addBindValue(r.failure);
+        if (!q.exec())
+            return fail(q, "outage");
+    }
+    q.prepare(QStringLiteral("INSERT INTO daily VALUES(?,?,?,?,?,?,?,?) ON CONFLICT(cpu, day) DO UPDATE SET"
+                             " units=coalesce(excluded.units, units), results=coalesce(excluded.results, results),"
+                             " total_cpu=coalesce(excluded.total_cpu, total_cpu), watched=watched+excluded.watched,"
+                             " stalled=stalled+excluded.stalled, unreachable=unreachable+excluded.unreachable"));
+    for (const DailyRecord &r : c.daily) {
+        q.addBindValue(num(r.cpuId));
+        q.addBindValue(r.day);
+        q.addBindValue(r.units >= 0 ? QVariant(r.units) : QVariant());
+        q.addBindValue(r.results >= 0 ? QVariant(r.results) : QVariant());
+        q.addBindValue(r.totalCpu >= 0 ? QVariant(r.totalCpu) : QVariant());
+        q.addBindValue(r.watchedSeconds);
+        q.addBindValue(r.stalledSeconds);
+        q.addBindValue(r.unreachableSeconds);
+        if (!q.exec())
+            return fail(q, "daily");
+    }
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO sample VALUES(?,?,?)"));
+    for (const SampleRecord &r : c.samples) {
+        q.addBindValue(num(r.cpuId));
+        q.addBindValue(r.at);
+        q.addBindValue(qint64(double(r.percent) * 1000.0 + 0.5));
+        if (!q.exec())
+            return fail(q, "sample");
+    }
+    q.finish();
+    if (!d.commit()) {
+        QSqlQuery none(d);
+        failed(d.lastError(), QStringLiteral("commit"));
+        const bool busy = m_busy;
+        const QString reason = m_reason;
+        d.rollback();
+        m_cpuNumbers.clear();
+        m_busy = busy;
+        m_reason = reason;
+        return false;
+    }
+    return true;
+}
+
+bool HistoryDatabase::setRemoved(const QString &cpuId, bool removed)
+{
+    QSqlQuery q(db());
+    q.prepare(QStringLiteral("UPDATE cpu SET removed=? WHERE id=?"));
+    q.addBindValue(int(removed));
+    q.addBindValue(cpuId);
+    return q.exec() || failed(q.lastError(), QStringLiteral("removed"));
+}
+
+bool HistoryDatabase::clear()
+{
+    QSqlDatabase d = db();
+    if (!d.transaction())
+        return failed(d.lastError(), QStringLiteral("begin"));
+    bool ok = true;
+    for (const char *table : { "unit", "download", "outage", "daily", "sample", "meta" })
+        ok = ok && exec(QStringLiteral("DELETE FROM ") + QLatin1String(table));
+    ok = ok && exec(QStringLiteral("UPDATE cpu SET track=NULL"));
+    if (!ok || !d.commit()) {
+        d.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool HistoryDatabase::prune(qint64 keepAfter, qint64 thinBefore)
+{
+    QSqlDatabase d = db();
+    if (!d.transaction())
+        return failed(d.lastError(), QStringLiteral("begin"));
+    bool ok = true;
+    auto run = [&](const QString &sql, const QVariantList &values) {
+        if (!ok)
+            return;
+        QSqlQuery q(d);
+        q.prepare(sql);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        ok = q.exec() || failed(q.lastError(), sql);
+    };
+    if (keepAfter > 0) {
+        run(QStringLiteral("DELETE FROM unit WHERE finished_at < ?"), { keepAfter });
+        run(QStringLiteral("DELETE FROM download WHERE ended < ?"), { keepAfter });
+        run(QStringLiteral("DELETE FROM outage WHERE ended < ?"), { keepAfter });
+        run(QStringLiteral("DELETE FROM sample WHERE at < ?"), { keepAfter });
+        run(QStringLiteral("DELETE FROM daily WHERE day < ?"),
+            { QDateTime::fromSecsSinceEpoch(keepAfter).date().toString(Qt::ISODate) });
+    }
+    // Only what has not been thinned before, in whole hours.
+    thinBefore -= thinBefore % 3600;
+    qint64 thinnedTo = 0;
+    {
+        QSqlQuery q(d);
+        if (q.exec(QStringLiteral("SELECT value FROM meta WHERE key='thinned'")) && q.next())
+            thinnedTo = q.value(0).toLongLong();
+    }
+    if (thinBefore > thinnedTo) {
+        run(QStringLiteral("DELETE FROM sample WHERE at >= ?1 AND at < ?2 AND (cpu, at) NOT IN"
+                           " (SELECT cpu, min(at) FROM sample WHERE at >= ?1 AND at < ?2 GROUP BY cpu, at / 3600)"),
+            { thinnedTo, thinBefore });
+        run(QStringLiteral("INSERT OR REPLACE INTO meta VALUES('thinned', ?)"), { thinBefore });
+    }
+    if (!ok || !d.commit()) {
+        d.rollback();
+        return false;
+    }
+    return true;
+}
+
+QByteArray HistoryDatabase::CsvHeader()
+{
+    return "cpu,cpu_id,unit,started_at,finished_at,wall_seconds,wall_partial,cpu_seconds,seen_finishing,"
+           "download_seconds,download_late,removed\r\n";
+}
+
+bool HistoryDatabase::exportCsv(QIODevice &out, qint64 since)
+{
+    QSqlQuery q(db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT c.name, c.id, u.unit_no, u.first_seen, u.finished_at, u.partial, u.cpu_seconds, u.seen_finishing,"
+        " u.download_seconds, u.download_late, c.removed FROM unit u JOIN cpu c ON c.n = u.cpu"
+        " WHERE u.finished_at >= ? ORDER BY u.finished_at, c.name, u.unit_no"));
+    q.addBindValue(since);
+    if (!q.exec()) {
+        failed(q.lastError(), QStringLiteral("export"));
+        return false;
+    }
+    QByteArray buffer = CsvHeader();
+    buffer.reserve(1 << 16);
+    while (q.next()) {
+        const qint64 first = q.value(3).toLongLong();
+        const qint64 finished = q.value(4).toLongLong();
+        const QVariant cpuSeconds = q.value(6);
+        const QVariant download = q.value(8);
+        buffer += csvField(q.value(0).toString()) + ',' + csvField(q.value(1).toString()) + ','
+            + (q.value(2).toLongLong() > 0 ? QByteArray::number(q.value(2).toLongLong()) : QByteArray()) + ','
+            + isoUtc(first) + ',' + isoUtc(finished) + ',' + QByteArray::number(finished - first) + ','
+            + QByteArray::number(q.value(5).toInt()) + ','
+            + (cpuSeconds.isNull() ? QByteArray() : QByteArray::number(cpuSeconds.toDouble(), 'f', 0)) + ','
+            + QByteArray::number(q.value(7).toInt()) + ','
+            + (download.isNull() ? QByteArray() : QByteArray::number(download.toLongLong())) + ','
+            + (download.isNull() ? QByteArray() : QByteArray::number(q.value(9).toInt())) + ','
+            + QByteArray::number(q.value(10).toInt()) + "\r\n";
+        if (buffer.size() > (1 << 16) - 512) {
+            if (out.write(buffer) != buffer.size())
+                return false;
+            buffer.clear();
+        }
+    }
+    if (q.lastError().isValid()) {
+        failed(q.lastError(), QStringLiteral("export"));
+        return false;
+    }
+    return out.write(buffer) == buffer.size();
+}
+
+QString HistoryDatabase::integrity()
+{
+    QSqlQuery q(db());
+    if (q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next())
+        return q.value(0).toString();
+    return q.lastError().text();
+}
