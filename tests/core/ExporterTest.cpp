@@ -1,7 +1,7 @@
 #include "export/Exporter.h"
 #include "common/TestSupport.h"
-#include "settings/Conv.h"
 #include "history/HistoryDatabase.h"
+#include "settings/Conv.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
@@ -189,7 +189,7 @@ private Q_SLOTS:
         {
             SettingsStore::Batch batch;
             SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("c \"1\",off,"));
-            SettingsStore::save(QStringLiteral("c \"1\""), Schema::CPUPath, client);
+            SettingsStore::save(QStringLiteral("c \"1\""), Schema::CPUPath, client.chopped(1)); // no separator at the end
             SettingsStore::saveBool(QStringLiteral("off"), Schema::AllowUpdates, false);
         }
         const CpuList::StoredList stored = CpuList::Read();
