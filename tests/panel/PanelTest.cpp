@@ -23,6 +23,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -170,6 +171,10 @@ private Q_SLOTS:
             QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
             QVERIFY(frmMessages::exists());
             QVERIFY(item(w, "mnuWindowMessage")->isChecked());
+            // Nothing made while the area was not painted stays unpainted afterwards.
+            QVERIFY(frmMessages::instance()->findChild<QPlainTextEdit *>(QStringLiteral("tbMessage"))->viewport()->updatesEnabled());
+            for (frmSetiControl *cpu : w.cpuWindows())
+                QVERIFY(cpu->updatesEnabled() && cpu->isEnabled());
 
             settle(w);
             w.mnuRefresh_Click();

@@ -293,10 +293,13 @@ void frmMessages::setMessages(const LogEntries &entries)
     // Moving the caret scrolls the view; with updates off the view is repainted once at the next
     // paint instead of being scrolled pixel by pixel for every entry.
     QWidget *view = m_tbMessage->viewport();
-    const bool updates = view->updatesEnabled();
+    // Only a switch-off of its own is kept: one inherited from a parent (the panel's area while its
+    // windows are made) must not outlast the parent's.
+    const bool offOfItsOwn = view->testAttribute(Qt::WA_ForceUpdatesDisabled);
     view->setUpdatesEnabled(false);
     m_tbMessage->setTextCursor(cursor);
-    view->setUpdatesEnabled(updates);
+    if (!offOfItsOwn)
+        view->setUpdatesEnabled(true);
 }
 
 QString frmMessages::Message() const
