@@ -29,6 +29,10 @@ void Cpu::resumeDownload(qint64 sinceUtcMs)
     status.state = CpuState::Downloading;
     status.percent = 100.0f;
     status.downloadSince = QDateTime::fromMSecsSinceEpoch(sinceUtcMs);
+    // As the watch's first reading left the window before the restart.
+    view.downloadingVisible = true;
+    view.downloadCaption = QStringLiteral("Downloading a new work unit...");
+    view.percentRed = true;
 }
 
 ReadingOutcome ApplyReading(Cpu &cpu, const ClientSnapshot &files, const ReadingContext &context)
