@@ -23,7 +23,14 @@ UpdateResult read(const QString &state, int stateError, float lastPercent, qint6
 struct FakeTray : AlertSink
 {
     QStringList titles;
-    void showAlert(const QString &title, const QString &) override { titles.append(title); }
+    QList<QList<quint64>> named;
+    void showAlerts(const QList<AlertNotice> &notices) override
+    {
+        for (const AlertNotice &n : notices) {
+            titles.append(QStringLiteral("%1 (%2)").arg(n.title).arg(int(n.urgency)));
+            named.append(n.keys);
+        }
+    }
 };
 
 } // namespace
@@ -124,13 +131,13 @@ private Q_SLOTS:
         };
         QTest::newRow("quiet start") << seq({ S::Unreachable, S::Unreachable }) << true << QStringList();
         QTest::newRow("start bad, recovers")
-            << seq({ S::Stalled, S::Working }) << true << QStringList({ "c is working again" });
+            << seq({ S::Stalled, S::Working }) << true << QStringList({ "c is working again (0)" });
         QTest::newRow("one stalled reading") << seq({ S::Working, S::Stalled, S::Working }) << true << QStringList();
         QTest::newRow("stall, once") << seq({ S::Working, S::Stalled, S::Stalled, S::Stalled, S::Working }) << true
-                                     << QStringList({ "c: stalled", "c is working again" });
+                                     << QStringList({ "c: stalled (1)", "c is working again (0)" });
         QTest::newRow("late, unreachable, back")
             << seq({ S::Downloading, S::DownloadLate, S::DownloadLate, S::Unreachable, S::Failed, S::Downloading })
-            << true << QStringList({ "c: download late 1 min", "c: unreachable", "c is working again" });
+            << true << QStringList({ "c: download late 1 min (2)", "c: unreachable (2)", "c is working again (0)" });
         QTest::newRow("switched off") << seq({ S::Working, S::Unreachable, S::Working }) << false << QStringList();
     }
     void alerts()
@@ -146,8 +153,38 @@ private Q_SLOTS:
             status.state = CpuState(s);
             status.lateSeconds = 30;
             rule.observe(7, QStringLiteral("c"), status);
+            rule.flush();
         }
         QCOMPARE(tray.titles, titles);
+    }
+
+    // Up to three CPUs that change in one cycle get a call each; more get one summary. Either way
+    // each CPU is named once.
+    void alertBatches()
+    {
+        for (int n : { 3, 6 }) {
+            FakeTray tray;
+            AlertRule rule(&tray);
+            CpuStatus status;
+            for (CpuState s : { CpuState::Working, CpuState::Unreachable, CpuState::Working }) {
+                status.state = s;
+                for (int key = 0; key < n; ++key)
+                    rule.observe(key, QStringLiteral("cpu%1").arg(key), status);
+                if (s == CpuState::Unreachable)
+                    rule.forget(n - 1); // removed before the cycle's end: not told of
+            }
+            rule.flush();
+            rule.flush();
+            QList<quint64> all;
+            for (const auto &keys : tray.named)
+                all += keys;
+            QCOMPARE(QSet<quint64>(all.begin(), all.end()).size(), all.size());
+            QCOMPARE(all.size(), n - 1);
+            QCOMPARE(tray.named.size(), n - 1 > AlertRule::SummaryAfter ? 1 : n - 1);
+            QCOMPARE(tray.titles.first(),
+                n - 1 > AlertRule::SummaryAfter ? QStringLiteral("5 CPUs are working again (0)")
+                                                : QStringLiteral("cpu0 is working again (0)"));
+        }
     }
 };
 

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -225,7 +226,21 @@ private Q_SLOTS:
             return rects.size() == 13;
         };
         QVERIFY(apart(frames()));
+        // With no place of its own the log lies below the grid, as wide, at least eight lines high.
+        auto *log = Framework::FrameOf(frmMessages::instance());
+        const QRect grid = [&w] {
+            QRect r;
+            for (frmSetiControl *cpu : w.cpuWindows())
+                r |= Framework::FrameOf(cpu)->geometry();
+            return r;
+        }();
+        QCOMPARE(log->geometry().top(), grid.bottom() + 1);
+        QCOMPARE(log->width(), grid.right() + 1);
+        QVERIFY(frmMessages::instance()->findChild<QPlainTextEdit *>()->height()
+            > 8 * frmMessages::instance()->fontMetrics().lineSpacing());
+        qobject_cast<QMdiSubWindow *>(log)->showMaximized();
         w.mnuWindowTileGrid_Click();
+        QVERIFY(!log->isMaximized());
         QVERIFY(apart(frames()));
         const int width = w.mdiArea()->viewport()->width();
         for (frmSetiControl *cpu : w.cpuWindows()) {
@@ -416,11 +431,16 @@ private Q_SLOTS:
         mfrmTavrik w(m_options);
         w.Load();
         settle(w);
-        w.show();
+        w.showMaximized();
         w.setWindowState(Qt::WindowMinimized);
         QCOMPARE(bool(w.display()), scroll);
-        w.setWindowState(Qt::WindowNoState);
+        // Back from the display as it was: maximised.
+        if (scroll)
+            w.display()->findChild<QAction *>(QStringLiteral("mnuPopMainWindow"))->trigger();
+        else
+            w.setWindowState(Qt::WindowMaximized);
         QVERIFY(!w.display());
+        QVERIFY(w.isMaximized());
         QVERIFY(w.close());
     }
 };

@@ -11,6 +11,7 @@
 #include "monitor/UpdateCycle.h"
 #include "monitor/frmSetiControl.h"
 #include "panel/CpuList.h"
+#include "panel/DesktopNotifier.h"
 #include "panel/GridPlacement.h"
 #include "panel/PanelTray.h"
 #include "panel/frmOverview.h"
@@ -33,6 +34,7 @@
 #include <QPainter>
 #include <QTimer>
 #include <QUrl>
+#include <QWindowStateChangeEvent>
 
 namespace {
 
@@ -95,15 +97,16 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
 
     m_status = new CpuStatusModel(this);
     m_tray = new PanelTray(this);
-    m_alerts = std::make_unique<AlertRule>(m_tray);
+    auto *notifier = new DesktopNotifier(m_tray, this);
+    m_alerts = std::make_unique<AlertRule>(notifier);
+    connect(notifier, &DesktopNotifier::cpuActivated, this, &mfrmTavrik::activateCpu);
     connect(m_tray, &PanelTray::showHideRequested, this, [this] {
         if (isVisible() && !isMinimized()) {
+            m_stateBeforeMinimised = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
             hide();
             return;
         }
-        showNormal();
-        raise();
-        activateWindow();
+        restoreWindow();
     });
     connect(m_tray, &PanelTray::refreshRequested, this, &mfrmTavrik::mnuRefresh_Click);
     connect(m_tray, &PanelTray::exitRequested, this, [this] {
@@ -367,6 +370,12 @@ void mfrmTavrik::finishLoading()
     readNow(loaded);
     CpuList::TakeOver(*m_toLoad);
     m_toLoad.reset();
+    if (frmMessages::exists()) {
+        QList<QRect> places;
+        for (frmSetiControl *cpu : cpuWindows())
+            places.append(Framework::FrameOf(cpu)->geometry());
+        frmMessages::instance()->placeBelow(places);
+    }
     m_timer->start();
 }
 
@@ -407,9 +416,12 @@ void mfrmTavrik::placeNewWindow(frmSetiControl *cpu)
     if (frame == cpu || cpu->isMinimized() || cpu->isMaximized())
         return;
     QList<QRect> taken;
-    for (QMdiSubWindow *sub : m_mdi->subWindowList())
-        if (sub != frame && sub->isVisible() && !sub->isMinimized())
+    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
+        const auto *log = qobject_cast<frmMessages *>(sub->widget());
+        // A log without a place of its own moves below the grid once the CPUs are loaded.
+        if (sub != frame && sub->isVisible() && !sub->isMinimized() && !(log && !log->hasStoredPlace()))
             taken.append(sub->geometry());
+    }
     frame->move(GridPlacement::FirstFree(frame->pos(), frame->size(), m_mdi->viewport()->width(), taken));
 }
 
@@ -418,16 +430,15 @@ void mfrmTavrik::onCpuStatus(frmSetiControl *cpu)
     m_status->setStatus(cpu->key(), cpu->CPUName(), cpu->status());
     m_alerts->setEnabled(m_options.Notifications);
     m_alerts->observe(cpu->key(), cpu->CPUName(), cpu->status());
+    if (!m_cycle->isCycling()) // a cycle's changes go out together at its end
+        m_alerts->flush();
     m_tray->setState(m_status->worst(), m_status->summary());
 }
 
 void mfrmTavrik::activateCpu(quint64 key)
 {
     if (frmSetiControl *cpu = m_cpusByKey.value(key)) {
-        if (!isVisible() || isMinimized())
-            showNormal();
-        raise();
-        activateWindow();
+        restoreWindow();
         if (auto *sub = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(cpu))) {
             if (sub->isMinimized())
                 sub->showNormal();
@@ -467,6 +478,7 @@ void mfrmTavrik::onCycleFinished()
 {
     QApplication::restoreOverrideCursor();
     frmMessages::HoldEntries(false);
+    m_alerts->flush();
     for (const char *name : { "mnuRefresh", "mnuFileExit" })
         findChild<QAction *>(QLatin1String(name))->setEnabled(true);
     updateStatusLabels();
@@ -741,7 +753,11 @@ void mfrmTavrik::mnuWindowArrangeIcons_Click()
 void mfrmTavrik::mnuWindowTileGrid_Click()
 {
     // Each CPU window at its natural size, in a grid as wide as the area; the area scrolls when
-    // the rows run past its foot. The log goes below the grid.
+    // the rows run past its foot. The log goes below the grid. One maximised child (the log too)
+    // would keep the area showing it alone.
+    for (QMdiSubWindow *sub : m_mdi->subWindowList())
+        if (sub->isMaximized())
+            sub->showNormal();
     QList<QMdiSubWindow *> subs;
     QList<QSize> sizes;
     const QSize natural = Framework::TwipsToPixels(
@@ -804,10 +820,24 @@ void mfrmTavrik::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || m_closing)
         return;
+    const auto before = static_cast<QWindowStateChangeEvent *>(event)->oldState();
+    if (isMinimized() && !before.testFlag(Qt::WindowMinimized))
+        m_stateBeforeMinimised = before & (Qt::WindowMaximized | Qt::WindowFullScreen);
     if (isMinimized())
         showDisplay();
     else
         unloadDisplay();
+}
+
+void mfrmTavrik::restoreWindow()
+{
+    // Back to the state it had before it was minimised or hidden: a maximised panel stays maximised.
+    if (!isVisible() || isMinimized()) {
+        setWindowState(m_stateBeforeMinimised);
+        show();
+    }
+    raise();
+    activateWindow();
 }
 
 void mfrmTavrik::showDisplay()
@@ -816,11 +846,7 @@ void mfrmTavrik::showDisplay()
         return;
     m_display = new frmDisplay(m_options);
     m_display->setEnableTimer(true);
-    connect(m_display, &frmDisplay::showMainWindowRequested, this, [this] {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        showNormal();
-        activateWindow();
-    });
+    connect(m_display, &frmDisplay::showMainWindowRequested, this, &mfrmTavrik::restoreWindow);
     m_display->Load();
 }
 

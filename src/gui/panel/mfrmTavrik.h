@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMainWindow>
 #include <QHash>
+#include <QMainWindow>
 #include <QPointer>
 
 #include "display/frmDisplay.h"
@@ -108,6 +108,7 @@ private:
     void fillWindowMenu();
     void updateStatusLabels();
     void openHelp(const QString &target, bool localFile);
+    void restoreWindow();
     void showDisplay();
     void unloadDisplay();
     void unloadAll();
@@ -134,4 +135,5 @@ private:
     qsizetype m_loaded = 0; // of m_toLoad's CPUs
     bool m_closeAfterCycle = false; // a close from the system came during a cycle
     bool m_closing = false;
+    Qt::WindowStates m_stateBeforeMinimised; // what restoring brings back
 };

@@ -1,5 +1,7 @@
 #include "shared/Framework.h"
 
+#include "panel/GridPlacement.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
@@ -101,14 +103,38 @@ QRect GeometryTwips(const QWidget *w)
     return PixelsToTwips(QRect(f->pos(), f->size()), f);
 }
 
+namespace {
+
+    // Where a window must lie to be seen: the available part of its screen, or the width of its MDI
+    // area, which scrolls down. Empty where that is not known yet.
+    QRect AreaFor(const QWidget *f, const QRect &px)
+    {
+        if (auto *sub = qobject_cast<const QMdiSubWindow *>(f)) {
+            const QMdiArea *mdi = sub->mdiArea();
+            return mdi && mdi->viewport()->isVisible() ? QRect(0, 0, mdi->viewport()->width(), 0) : QRect();
+        }
+        if (!f->isWindow())
+            return QRect();
+        const QScreen *s = QGuiApplication::screenAt(px.center());
+        if (!s)
+            s = f->screen() ? f->screen() : QGuiApplication::primaryScreen();
+        return s ? s->availableGeometry() : QRect();
+    }
+
+} // namespace
+
 void SetGeometryTwips(QWidget *w, const QRect &twips)
 {
     QWidget *f = FrameOf(w);
     if (!f)
         return;
+    // A place stored on a bigger screen, or at another scale, is brought back where it can be seen;
+    // the store keeps it until the window is moved.
     const QRect px = TwipsToPixels(twips, f);
-    f->move(px.topLeft());
-    f->resize(px.size());
+    const QSize frame = f->isWindow() && f->isVisible() ? f->frameGeometry().size() - f->size() : QSize(0, 0);
+    const QRect outer = GridPlacement::FitInside(QRect(px.topLeft(), px.size() + frame), AreaFor(f, px));
+    f->move(outer.topLeft());
+    f->resize(outer.size() - frame);
 }
 
 int WindowStateCode(const QWidget *w)
