@@ -10,6 +10,7 @@
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
+#include "shared/ElidedLabel.h"
 #include "shared/Framework.h"
 #include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
@@ -118,6 +119,18 @@ private Q_SLOTS:
         QCOMPARE(colour(percent), colours.stalled);
         QCOMPARE(get(w, "lblState")->text(), QStringLiteral("stalled"));
         QCOMPARE(w->toolTip(), QStringLiteral("Alpha: stalled"));
+        // A long path loses its middle, never its ends, and its tip is the whole path.
+        const QString longPath = dir + QStringLiteral("shares/lab/nodes/seven/client/") + QString(40, u'x') + u'/';
+        w->setCPUPath(longPath);
+        w->applyNameAndPath();
+        auto *path = static_cast<ElidedLabel *>(get(w, "lblPath"));
+        QCOMPARE(path->toolTip(), longPath);
+        const QString elided = path->shownText();
+        QVERIFY2(elided.startsWith(dir.left(4)) && elided.endsWith(QStringLiteral("xx/")) && elided.contains(u'\u2026'),
+            qPrintable(elided));
+        QVERIFY(path->fontMetrics().horizontalAdvance(elided) <= path->contentsRect().width());
+        w->setCPUPath(dir);
+        w->applyNameAndPath();
         QCOMPARE(m_totals->currentSeconds(), 3600.0); // read twice, counted once
         QVERIFY(!get<QWidget>(w, "picDownloading")->isVisible());
 

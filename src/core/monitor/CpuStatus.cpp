@@ -29,6 +29,7 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
         s.percentText = *r.percentText;
     if (r.cpuTimeText)
         s.cpuTimeText = *r.cpuTimeText;
+    s.downloadText = r.downloadWatched && r.percentText ? *r.percentText : QString();
 
     if (!r.downloadWatched)
         s.downloadSince = QDateTime();
@@ -68,7 +69,8 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
             s.readAt = QDateTime();
         }
     } else {
-        s.lastFailure = QStringLiteral("%1 (%2)").arg(Failure::Description(r.failure)).arg(r.failure);
+        s.lastFailure = Failure::Description(r.failure);
+        s.lastFailureAt = now;
         // The reader gives both when the folder or its machine cannot be reached.
         if (r.failure == Failure::PathNotFound || r.failure == Failure::BadFileName)
             s.state = CpuState::Unreachable;
@@ -120,8 +122,13 @@ QString CpuStatus::words() const
     case CpuState::Failed:
         return StateName(state) + QStringLiteral(": ") + lastFailure;
     default:
-        return StateName(state);
+        return isFinished() ? QStringLiteral("finished") : StateName(state);
     }
+}
+
+bool CpuStatus::isFinished() const
+{
+    return percent >= 100.0f && (state == CpuState::Working || state == CpuState::Stalled);
 }
 
 bool CpuStatus::needsAttention() const
@@ -153,8 +160,13 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     if (role == Qt::TextAlignmentRole && index.column() != Name && index.column() != State
         && index.column() != LastFailure)
         return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == PastRole)
+        return index.column() == LastFailure && s.state != CpuState::Unreachable && s.state != CpuState::Failed;
+    // What a screen reader says for the row: "Attic, 50 percent, stalled".
+    if (role == Qt::AccessibleTextRole && index.column() == Name)
+        return QStringLiteral("%1, %2 percent, %3").arg(row.name, QLocale().toString(int(s.percent)), s.words());
     const bool sort = role == SortRole;
-    if (role != Qt::DisplayRole && !sort && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && !sort && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
     const QLocale locale;
     switch (Column(index.column())) {
@@ -167,7 +179,9 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     case Percent:
         if (sort)
             return double(s.percent);
-        return s.percentText;
+        return s.state == CpuState::Unknown ? QString() : StatsInterpreter::PercentText(s.percent);
+    case Download:
+        return s.downloadText;
     case PerHour:
         if (sort)
             return s.perHour.value_or(-1);
@@ -175,7 +189,7 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     case Eta:
         if (sort)
             return s.etaSeconds.value_or(std::numeric_limits<qint64>::max());
-        return s.etaSeconds ? shortDuration(*s.etaSeconds) : QString();
+        return s.etaSeconds && !s.isFinished() ? shortDuration(*s.etaSeconds) : QString();
     case CpuTime:
         return s.cpuTimeText;
     case LastGood:
@@ -183,7 +197,11 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
             return s.lastGood;
         return s.lastGood.isValid() ? locale.toString(s.lastGood.time(), QLocale::ShortFormat) : QString();
     case LastFailure:
-        return s.lastFailure;
+        if (sort)
+            return s.lastFailureAt;
+        return s.lastFailure.isEmpty()
+            ? QString()
+            : s.lastFailure + QStringLiteral(", ") + locale.toString(s.lastFailureAt.time(), QLocale::ShortFormat);
     case ColumnCount:
         break;
     }
@@ -194,8 +212,8 @@ QVariant CpuStatusModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char *const Titles[]
-        = { "CPU", "State", "Done", "Per hour", "Finishes in", "CPU time", "Last good reading", "Last failure" };
+    static const char *const Titles[] = { "CPU", "State", "Done", "Download", "Per hour", "Finishes in", "CPU time",
+        "Last good reading", "Last failure" };
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(Titles[section]) : QVariant();
 }
 

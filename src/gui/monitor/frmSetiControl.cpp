@@ -10,6 +10,7 @@
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
+#include "shared/ElidedLabel.h"
 #include "shared/Framework.h"
 #include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
@@ -81,7 +82,7 @@ public:
     // The controls sit on a plain panel of their own: a change of a label's text then stops at
     // that panel instead of making the MDI frame lay itself out again.
     QWidget *body = nullptr;
-    QLabel *pathLabel = nullptr; // lblPath
+    ElidedLabel *pathLabel = nullptr; // lblPath
     QLabel *stateLabel = nullptr; // lblState: the state in words, beside the path
     QProgressBar *bar = nullptr; // ProgressBar1
     QLabel *percent = nullptr; // lblPercent
@@ -123,7 +124,9 @@ frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWi
     d->body = new QWidget(this);
     d->body->setObjectName(QStringLiteral("body"));
     QWidget *body = d->body;
-    d->pathLabel = label(body, "lblPath", QString(), 60, 60, 4215, 195);
+    // A long path loses its middle, where the folders that tell paths apart seldom are.
+    d->pathLabel = new ElidedLabel(Qt::ElideMiddle, body);
+    place(d->pathLabel, "lblPath", 60, 60, 4215, 195);
     d->stateLabel = label(body, "lblState", QString(), 60, 60, 4215, 195);
     d->stateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     d->stateLabel->hide();
@@ -240,7 +243,7 @@ bool frmSetiControl::hasStoredPlace() const
 void frmSetiControl::applyNameAndPath()
 {
     setWindowTitle(d->name);
-    d->pathLabel->setText(d->path);
+    d->pathLabel->setFullText(d->path);
 }
 
 bool frmSetiControl::Load(QMdiArea *area)

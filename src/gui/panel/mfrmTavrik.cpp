@@ -104,9 +104,13 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
         if (isVisible() && !isMinimized()) {
             m_stateBeforeMinimised = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
             hide();
+            if (m_overview)
+                m_overview->followPanel(false);
             return;
         }
         restoreWindow();
+        if (m_overview)
+            m_overview->followPanel(true);
     });
     connect(m_tray, &PanelTray::refreshRequested, this, &mfrmTavrik::mnuRefresh_Click);
     connect(m_tray, &PanelTray::exitRequested, this, [this] {
@@ -789,6 +793,7 @@ void mfrmTavrik::mnuWindowOverview_Click()
     if (!m_overview) {
         m_overview = new frmOverview(*m_status, this);
         connect(m_overview, &frmOverview::cpuActivated, this, &mfrmTavrik::activateCpu);
+        connect(m_cycle, &UpdateCycle::cycleFinished, m_overview, &frmOverview::fitColumns);
     }
     if (m_overview->isVisible()) {
         m_overview->raise();
@@ -823,6 +828,8 @@ void mfrmTavrik::changeEvent(QEvent *event)
     const auto before = static_cast<QWindowStateChangeEvent *>(event)->oldState();
     if (isMinimized() && !before.testFlag(Qt::WindowMinimized))
         m_stateBeforeMinimised = before & (Qt::WindowMaximized | Qt::WindowFullScreen);
+    if (m_overview)
+        m_overview->followPanel(!isMinimized());
     if (isMinimized())
         showDisplay();
     else
