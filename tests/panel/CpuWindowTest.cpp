@@ -172,11 +172,17 @@ private Q_SLOTS:
         QVERIFY(w->Load(nullptr));
         read(w); // from 0 to 100: moving
         read(w); // the watch starts
-        for (int minutes : { 5, 0, 5, 0 }) {
+        for (int minutes : { 5, 0, 5, 0, 5, 0 }) {
+            if (played.size() == 2) // the sound is gone: the alarm that cannot be heard is written down
+                QFile::remove(m_options.AlarmSound);
             Clock::Advance(minutes * 60000 + (minutes ? 0 : 1000));
             read(w);
         }
         QCOMPARE(played, QStringList(2, m_options.AlarmSound + QStringLiteral(" 0 0")));
+        QCOMPARE(log().count(QStringLiteral("The download alarm of Beta could not be played: the sound file does not "
+                                            "exist (the sound is %1).")
+                                 .arg(QDir::toNativeSeparators(m_options.AlarmSound))),
+            1);
         QVERIFY(log().contains(QStringLiteral("Failed to download new work unit in time given.  Adjust alarm")));
     }
 

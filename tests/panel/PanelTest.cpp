@@ -417,6 +417,29 @@ private Q_SLOTS:
         QVERIFY(w.close());
     }
 
+    // Help that cannot be shown says so in the log, once, with where the file is.
+    void helpWithoutBrowser()
+    {
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir tools;
+        mfrmTavrik w(m_options);
+        for (bool installed : { true, false }) {
+            if (installed) {
+                QVERIFY(WriteTextFile(tools.filePath(QStringLiteral("xdg-open")), "#!/bin/sh\nexit 3\n"));
+                QFile(tools.filePath(QStringLiteral("xdg-open"))).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+            } else {
+                QFile::remove(tools.filePath(QStringLiteral("xdg-open")));
+            }
+            qputenv("PATH", tools.path().toLocal8Bit());
+            item(w, "mnuHelpBrief")->trigger();
+            qputenv("PATH", path);
+            const QString expected = installed ? QStringLiteral("xdg-open ended with code 3")
+                                               : QStringLiteral("xdg-open could not be started");
+            QTRY_VERIFY(frmMessages::instance()->Message().contains(expected));
+            QVERIFY(frmMessages::instance()->Message().contains(QStringLiteral("ReadMe.htm could not be opened")));
+        }
+    }
+
     void minimiseShowsTheDisplay_data()
     {
         QTest::addColumn<bool>("scroll");

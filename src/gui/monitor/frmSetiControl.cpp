@@ -17,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -396,8 +397,12 @@ void frmSetiControl::apply(const UpdateResult &r)
         setLabelText(d->uploaded, *r.uploadedText);
     if (r.unitNumberText)
         setLabelText(d->unitNumber, *r.unitNumberText);
-    if (r.playAlarm)
-        bksPublicModule::PlayWave(d->options.AlarmSound, d->options.SoundsOn, false, false);
+    if (r.playAlarm) {
+        const QString unheard = bksPublicModule::PlayWave(d->options.AlarmSound, d->options.SoundsOn, false, false);
+        if (!unheard.isEmpty())
+            frmMessages::Append(QStringLiteral("The download alarm of %1 could not be played: %2 (the sound is %3).")
+                                    .arg(d->name, unheard, QDir::toNativeSeparators(d->options.AlarmSound)));
+    }
 
     if (r.cpuSeconds)
         d->totals.setContribution(this, *r.cpuSeconds);
