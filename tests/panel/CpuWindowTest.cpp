@@ -15,6 +15,7 @@
 #include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,6 +120,16 @@ private Q_SLOTS:
         QCOMPARE(colour(percent), colours.stalled);
         QCOMPARE(get(w, "lblState")->text(), QStringLiteral("stalled"));
         QCOMPARE(w->toolTip(), QStringLiteral("Alpha: stalled"));
+        // What a screen reader gets: the window's state, and each value named by what it is.
+        QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Description),
+            QStringLiteral("Alpha, 50 percent, stalled"));
+        QStringList names;
+        for (const char *name : { "lblPath", "lblState", "ProgressBar1", "lblPercent", "lblTime", "lblPackage",
+                 "lblPackageDown", "lblPackageUp", "Label3" })
+            names << QAccessible::queryAccessibleInterface(w->findChild<QWidget *>(name))->text(QAccessible::Name);
+        QCOMPARE(names,
+            QStringList({ "Folder", "State", "Progress of the work unit", "Done", "CPU time", "Work units",
+                "Downloaded", "Uploaded", "Download" }));
         // A long path loses its middle, never its ends, and its tip is the whole path.
         const QString longPath = dir + QStringLiteral("shares/lab/nodes/seven/client/") + QString(40, u'x') + u'/';
         w->setCPUPath(longPath);

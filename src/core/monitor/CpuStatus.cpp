@@ -126,6 +126,11 @@ QString CpuStatus::words() const
     }
 }
 
+QString CpuStatus::spoken(const QString &name) const
+{
+    return QStringLiteral("%1, %2 percent, %3").arg(name, QLocale().toString(int(percent)), words());
+}
+
 bool CpuStatus::isFinished() const
 {
     return percent >= 100.0f && (state == CpuState::Working || state == CpuState::Stalled);
@@ -164,7 +169,7 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
         return index.column() == LastFailure && s.state != CpuState::Unreachable && s.state != CpuState::Failed;
     // What a screen reader says for the row: "Attic, 50 percent, stalled".
     if (role == Qt::AccessibleTextRole && index.column() == Name)
-        return QStringLiteral("%1, %2 percent, %3").arg(row.name, QLocale().toString(int(s.percent)), s.words());
+        return s.spoken(row.name);
     const bool sort = role == SortRole;
     if (role != Qt::DisplayRole && !sort && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};

@@ -41,6 +41,8 @@ struct CpuStatus
     // "finished" for a unit at 100 % that has not yet been replaced.
     QString words() const;
     bool isFinished() const;
+    // What a screen reader says of the CPU: "Attic, 50 percent, stalled".
+    QString spoken(const QString &name) const;
     static QString StateName(CpuState state);
     bool needsAttention() const;
 };

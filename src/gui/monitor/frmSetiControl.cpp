@@ -159,6 +159,13 @@ frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWi
         = label(d->downloadPanel, "Label3", QStringLiteral("Downloading a new work unit"), 60, 180, 4335, 195);
     d->downloadPanel->raise();
     d->downloadPanel->hide();
+    // What a screen reader names each value by; the window's description is its state.
+    const std::pair<QWidget *, const char *> spoken[]
+        = { { d->pathLabel, "Folder" }, { d->stateLabel, "State" }, { d->bar, "Progress of the work unit" },
+              { d->percent, "Done" }, { d->cpuTime, "CPU time" }, { d->unitNumber, "Work units" },
+              { d->downloaded, "Downloaded" }, { d->uploaded, "Uploaded" }, { d->downloadCaption, "Download" } };
+    for (const auto &[w, name] : spoken)
+        w->setAccessibleName(QString::fromLatin1(name));
     applyColours();
 
     setContextMenuPolicy(Qt::PreventContextMenu);
@@ -433,6 +440,8 @@ void frmSetiControl::showState()
     // In words as well as in colour: in the path's row when something is amiss, and as the tip.
     const QString words = attentionWords();
     setToolTip(d->name + QStringLiteral(": ") + d->status.words());
+    setAccessibleDescription(d->status.spoken(d->name));
+    d->bar->setAccessibleDescription(d->percent->text());
     setLabelText(d->stateLabel, words);
     d->stateLabel->setVisible(!words.isEmpty());
     const QRect row = Framework::TwipsToPixels(QRect(60, 60, 4215, 195), this);
