@@ -11,6 +11,7 @@
 #include "settings/SettingsStore.h"
 #include "shared/ElidedLabel.h"
 #include "shared/Framework.h"
+#include "shared/StateColours.h"
 
 #include <QAction>
 #include <QLabel>
@@ -93,10 +94,20 @@ private Q_SLOTS:
 
         w.setWindowState(Qt::WindowMinimized);
         QVERIFY(w.display());
+        bool sawUnreachable = false;
         for (int i = 0; i < names.size(); ++i) {
             w.display()->findChild<QAction *>(QStringLiteral("mnuPopRefresh"))->trigger();
             QVERIFY2(clipped(w.display()).isEmpty(), qPrintable(clipped(w.display()).join(", ")));
+            // A CPU that needs attention shows in its state's colour, its text still readable.
+            const QPalette shown = w.display()->palette();
+            if (w.display()->findChild<QLabel *>(QStringLiteral("lblCPUName"))->text().startsWith("Gone")) {
+                sawUnreachable = true;
+                QCOMPARE(shown.color(QPalette::Window), StateColours::Fill(CpuState::Unreachable));
+                QVERIFY(
+                    StateColours::Contrast(shown.color(QPalette::WindowText), shown.color(QPalette::Window)) >= 4.5);
+            }
         }
+        QVERIFY(sawUnreachable);
         w.setWindowState(Qt::WindowNoState);
 
         frmAbout about;

@@ -128,6 +128,7 @@ public:
     bool unloaded = false;
     int baseWidth = 0; // the placement's width: the display grows from it to fit a line, never shrinks below
     int percentWidth = 0; // the percentage label's, grown to fit its text
+    QPalette normalPalette; // for a CPU that needs no attention
 
     // Dragging the window while moving is allowed, and telling a click from a drag.
     QWidget *pressedOn = nullptr;
@@ -167,6 +168,7 @@ void frmDisplay::Private::build()
         pal.setColor(group, QPalette::WindowText, text);
     }
     q->setPalette(pal);
+    normalPalette = pal;
     q->setAutoFillBackground(true);
 
     titleStrip = new QLabel(q);
@@ -272,17 +274,18 @@ void frmDisplay::Private::showTexts(const QString &percent, const QString &name,
     const int room = lblCPUName->width() - 2 * nfm.averageCharWidth();
     lblCPUName->setText(
         DisplayTicker::FitLine(name, words, room, [&nfm](const QString &t) { return nfm.horizontalAdvance(t); }));
-    // A CPU that needs the user is drawn in its state's colour, readable on the display's background.
-    QPalette pal = q->palette();
+    // A CPU that needs the user is drawn in its state's colour, under text that stays readable on it.
+    QPalette pal = normalPalette;
     if (state == CpuState::Stalled || state == CpuState::DownloadLate || state == CpuState::Unreachable
         || state == CpuState::Failed) {
-        const QColor back = pal.color(QPalette::Window);
-        for (auto group : { QPalette::Active, QPalette::Inactive })
-            pal.setColor(group, QPalette::WindowText, StateColours::Readable(StateColours::ForState(state, pal), back));
+        const QColor fill = StateColours::Fill(state);
+        for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
+            pal.setColor(group, QPalette::Window, fill);
+            pal.setColor(group, QPalette::WindowText, StateColours::Readable(Qt::white, fill));
+        }
     }
-    for (QLabel *l : { lblPercent, lblCPUName })
-        if (l->palette() != pal)
-            l->setPalette(pal);
+    if (q->palette() != pal)
+        q->setPalette(pal);
 }
 
 void frmDisplay::Private::setMovingMode(bool on)

@@ -620,6 +620,8 @@ void frmMessages::placeBelow(const QList<QRect> &windows)
         + 2 * m_tbMessage->frameWidth() + m_tbMessage->horizontalScrollBar()->sizeHint().height();
     const int minHeight = 8 * m_tbMessage->fontMetrics().lineSpacing() + chrome;
     sub->setGeometry(GridPlacement::BelowGrid(windows, sub->mdiArea()->viewport()->size(), minHeight));
+    sub->raise(); // over the last row when the grid fills the area
+
 }
 
 void frmMessages::save() const
