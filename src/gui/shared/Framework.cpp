@@ -95,12 +95,24 @@ const QWidget *FrameOf(const QWidget *w)
     return FrameOf(const_cast<QWidget *>(w));
 }
 
+namespace {
+
+    // A stored place that had to be brought inside the screen, and the place it was given: until the
+    // window leaves that place, the stored one is what is saved again.
+    constexpr const char *StoredTwipsProperty = "tavrikStoredTwips";
+    constexpr const char *FittedProperty = "tavrikFittedPlace";
+
+} // namespace
+
 QRect GeometryTwips(const QWidget *w)
 {
     const QWidget *f = FrameOf(w);
     if (!f)
         return QRect();
-    return PixelsToTwips(QRect(f->pos(), f->size()), f);
+    const QRect place(f->pos(), f->size());
+    if (f->property(FittedProperty).toRect() == place && f->property(StoredTwipsProperty).isValid())
+        return f->property(StoredTwipsProperty).toRect();
+    return PixelsToTwips(place, f);
 }
 
 namespace {
@@ -135,6 +147,9 @@ void SetGeometryTwips(QWidget *w, const QRect &twips)
     const QRect outer = GridPlacement::FitInside(QRect(px.topLeft(), px.size() + frame), AreaFor(f, px));
     f->move(outer.topLeft());
     f->resize(outer.size() - frame);
+    const bool fitted = outer != QRect(px.topLeft(), px.size() + frame);
+    f->setProperty(StoredTwipsProperty, fitted ? QVariant(twips) : QVariant());
+    f->setProperty(FittedProperty, fitted ? QVariant(QRect(f->pos(), f->size())) : QVariant());
 }
 
 int WindowStateCode(const QWidget *w)
