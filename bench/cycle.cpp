@@ -7,6 +7,7 @@
 // folder whose State.txt is a FIFO: opening it for reading blocks until a writer comes.
 //
 // Usage: bench_cycle
+//        bench_cycle --scale | --run <mode> <cpus>
 //        bench_cycle --child <cycle|startup|exit|stall|cputime> <cpus> <hung> <delay ms> <clients folder>
 #include "SimulatedClient.h"
 #include "monitor/ClientReader.h"
@@ -45,6 +46,7 @@ namespace {
 // The folder name the read-delay library looks for; the settings live elsewhere and stay fast.
 const QString Marker = QStringLiteral("/tavrik-delay/");
 constexpr int MaxCpus = 100;
+constexpr int ManyCpus = 1000; // the scale runs
 constexpr int MaxHung = 64;
 constexpr int LimitMs = UpdateCycle::DefaultTimeLimitMs;
 
@@ -62,6 +64,18 @@ QString verdict(bool met)
 QString ms(qint64 ns)
 {
     return QString::number(double(ns) / 1e6, 'f', ns < 10000000 ? 2 : 0);
+}
+
+// The process's peak resident memory so far (VmHWM), in kB; 0 where the system does not say.
+long peakResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
 }
 
 qint64 threadCpuNs()
@@ -128,6 +142,7 @@ public:
             QSettings::setPath(format, QSettings::UserScope, m_settings.path());
         int healthy = 0;
         int dead = 0;
+        const SettingsStore::Batch batch;
         for (int i = 0; i < cpus; ++i) {
             const bool hangs = isHung(i, cpus, hung);
             const QString name = hangs ? QStringLiteral("hung%1").arg(dead++) : QStringLiteral("cpu%1").arg(healthy++);
@@ -322,6 +337,8 @@ private:
         const Sample s { m_cycleClock.nsecsElapsed(), threadCpuNs() - m_cycleCpu };
         if (!m_afterCycle)
             return;
+        if (m_peakKbAfterFirst == 0)
+            m_peakKbAfterFirst = peakResidentKb();
         m_samples.push_back(s);
         QTimer::singleShot(0, this, std::exchange(m_afterCycle, nullptr));
     }
@@ -388,13 +405,17 @@ private:
 
     void reportStartup()
     {
+        const qint64 goalMs = m_cpus >= ManyCpus ? 3000 : 1000;
         print(QStringLiteral("start-up, %1 CPUs with %2 hung, until every healthy CPU shows its reading: %3 ms "
-                             "(goal <= 1000 ms) %4  [Load() until every window made %5 ms]")
+                             "(goal <= %4 ms) %5  [Load() until every window made %6 ms]")
                   .arg(m_cpus)
                   .arg(m_hung)
                   .arg(ms(m_startupNs))
-                  .arg(verdict(m_startupNs <= 1000 * 1000000LL))
+                  .arg(goalMs)
+                  .arg(verdict(m_startupNs <= goalMs * 1000000LL))
                   .arg(ms(m_loadNs)));
+        // For the parent's comparison of start-up times.
+        print(QStringLiteral("#startup %1 %2 %3").arg(m_cpus).arg(m_hung).arg(m_startupNs));
         releaseThenFinish();
     }
 
@@ -455,8 +476,13 @@ private:
         qint64 rawNs = rawReadsCpuNs(m_healthyFolders); // warms the caches once more
         for (int i = 0; i < Passes; ++i)
             rawNs = qMin(rawNs, rawReadsCpuNs(m_healthyFolders));
+        std::vector<qint64> wall;
+        for (const Sample &s : m_samples)
+            wall.push_back(s.wallNs);
+        std::sort(wall.begin(), wall.end());
         print(QStringLiteral("UI-thread CPU time of one cycle, %1 local CPUs: %2 ms (goal <= 10 x raw reads = %3 ms) "
-                             "%4  [%5 x; raw reads %6 ms; best of %7 cycles and %8 raw passes]")
+                             "%4  [%5 x; raw reads %6 ms; best of %7 cycles and %8 raw passes; cycle wall time "
+                             "median %9 ms]")
                   .arg(m_cpus)
                   .arg(ms(cycleNs))
                   .arg(ms(10 * rawNs))
@@ -464,7 +490,16 @@ private:
                   .arg(double(cycleNs) / double(rawNs), 0, 'f', 1)
                   .arg(ms(rawNs))
                   .arg(m_samples.size())
-                  .arg(Passes));
+                  .arg(Passes)
+                  .arg(ms(wall[wall.size() / 2])));
+        if (m_cpus >= ManyCpus) {
+            constexpr long GoalKb = 150 * 1024;
+            print(QStringLiteral("peak resident memory (VmHWM) after the cycles, %1 CPUs: %2 MB (goal <= %3 MB) %4")
+                      .arg(m_cpus)
+                      .arg(double(m_peakKbAfterFirst) / 1024.0, 0, 'f', 1)
+                      .arg(GoalKb / 1024)
+                      .arg(verdict(m_peakKbAfterFirst > 0 && m_peakKbAfterFirst <= GoalKb)));
+        }
     }
 
     void fail(const QString &why)
@@ -502,6 +537,7 @@ private:
     qint64 m_longestAfterLoad = 0;
     int m_ticks = 0;
     bool m_exited = false;
+    long m_peakKbAfterFirst = 0;
 };
 
 // The runs, one child process each, one after the other.
@@ -524,9 +560,9 @@ public:
     bool prepare()
     {
         m_clients = m_root.filePath(Marker.mid(1).chopped(1));
-        for (int i = 0; i < MaxCpus + MaxHung; ++i) {
-            const bool hung = i >= MaxCpus;
-            const QString name = hung ? QStringLiteral("hung%1").arg(i - MaxCpus) : QStringLiteral("cpu%1").arg(i);
+        for (int i = 0; i < ManyCpus + MaxHung; ++i) {
+            const bool hung = i >= ManyCpus;
+            const QString name = hung ? QStringLiteral("hung%1").arg(i - ManyCpus) : QStringLiteral("cpu%1").arg(i);
             SimulatedClient::Options options;
             options.seed = quint32(i + 1);
             SimulatedClient client(m_clients + u'/' + name + u'/', options);
@@ -549,6 +585,15 @@ public:
     void next()
     {
         if (m_next == m_runs.size()) {
+            if (m_startupNs.count(MaxCpus) && m_startupNs.count(ManyCpus)) {
+                const double ratio = double(m_startupNs[ManyCpus]) / double(m_startupNs[MaxCpus]);
+                print(QStringLiteral("start-up grows with the count: %1 CPUs take %2 x the time of %3 (goal <= 15 x, "
+                                     "linear) %4")
+                          .arg(ManyCpus)
+                          .arg(ratio, 0, 'f', 1)
+                          .arg(MaxCpus)
+                          .arg(verdict(ratio <= 15.0)));
+            }
             QString calls;
             for (const auto &[name, count] : m_callsByName)
                 calls += QStringLiteral(" %1 %2,").arg(name).arg(count);
@@ -582,7 +627,15 @@ public:
         watchdog->setSingleShot(true);
         connect(watchdog, &QTimer::timeout, child, [child] { child->kill(); });
         connect(child, &QProcess::finished, this, [this, child, run, log](int code, QProcess::ExitStatus status) {
-            std::fputs(child->readAllStandardOutput().constData(), stdout);
+            for (const QByteArray &line : child->readAllStandardOutput().split('\n')) {
+                if (line.startsWith("#startup ")) {
+                    const QList<QByteArray> f = line.split(' ');
+                    if (f.size() == 4 && f[2] == "0")
+                        m_startupNs[f[1].toInt()] = f[3].toLongLong();
+                } else if (!line.isEmpty()) {
+                    print(QString::fromUtf8(line));
+                }
+            }
             if (status != QProcess::NormalExit || code != 0) {
                 m_failed = true;
                 print(QStringLiteral("run %1 %2 %3 %4 FAILED (exit %5):")
@@ -622,6 +675,7 @@ private:
     QTemporaryDir m_root;
     QString m_clients;
     std::map<QString, int> m_callsByName;
+    std::map<int, qint64> m_startupNs; // by CPU count, runs without hung CPUs
     bool m_failed = false;
 };
 
@@ -642,15 +696,28 @@ int main(int argc, char *argv[])
     }
     QCoreApplication app(argc, argv);
     std::vector<Parent::Run> runs;
+    // --scale: only the runs over many CPUs.
+    const bool scaleOnly = argc == 2 && qstrcmp(argv[1], "--scale") == 0;
     for (int cpus : { 1, 10, MaxCpus })
         for (int delayMs : { 0, 20, 100 })
             runs.push_back({ QStringLiteral("cycle"), cpus, 0, delayMs });
     runs.push_back({ QStringLiteral("cycle"), MaxCpus, 10, 0 });
     runs.push_back({ QStringLiteral("cycle"), MaxHung + 1, MaxHung, 0 });
-    runs.push_back({ QStringLiteral("startup"), MaxCpus, 10, 0 });
-    runs.push_back({ QStringLiteral("exit"), MaxCpus, 10, 0 });
-    runs.push_back({ QStringLiteral("stall"), MaxCpus, 0, 0 });
+    if (scaleOnly)
+        runs.clear();
+    if (!scaleOnly) {
+        runs.push_back({ QStringLiteral("startup"), MaxCpus, 10, 0 });
+        runs.push_back({ QStringLiteral("exit"), MaxCpus, 10, 0 });
+        runs.push_back({ QStringLiteral("stall"), MaxCpus, 0, 0 });
+    }
     runs.push_back({ QStringLiteral("cputime"), MaxCpus, 0, 0 });
+    // Scale: start-up of 100 and of 1,000 CPUs in the same run, then cycles over 1,000.
+    runs.push_back({ QStringLiteral("startup"), MaxCpus, 0, 0 });
+    runs.push_back({ QStringLiteral("startup"), ManyCpus, 0, 0 });
+    runs.push_back({ QStringLiteral("cputime"), ManyCpus, 0, 0 });
+    // --run MODE CPUS: that one run alone, for profiling.
+    if (argc == 4 && qstrcmp(argv[1], "--run") == 0)
+        runs = { { QString::fromLatin1(argv[2]), std::atoi(argv[3]), 0, 0 } };
     Parent parent(std::move(runs));
     if (!parent.prepare())
         return 1;

@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const int cpus = argc > 1 ? QByteArray(argv[1]).toInt() : 1000;
     QTemporaryDir dir;
-    QList<Exporter::Cpu> list;
+    QList<QPair<QString, QString>> list;
     for (int i = 0; i < cpus; ++i) {
         // Every tenth stalls and every tenth waits for a download, so each kind of decision runs.
         SimulatedClient::Options o;
@@ -58,11 +58,11 @@ int main(int argc, char *argv[])
     const long beforeKb = peakKb();
 
     Options options;
-    options.AlarmInterval = 5;
+    options.update([](OptionValues &v) { v.AlarmInterval = 5; });
     const QString prom = dir.filePath(QStringLiteral("tavrik.prom"));
     Exporter exporter(options, prom);
-    exporter.setStateFile(dir.filePath(QStringLiteral("state.json")));
     exporter.setCpus(list);
+    exporter.setStateFile(dir.filePath(QStringLiteral("state.json")));
     QElapsedTimer timer;
     QList<qint64> cycleNs;
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {

@@ -70,7 +70,7 @@ qint64 monitorPass(std::vector<Cpu> &cpus, int *failures)
         in.files = ClientReader::Read(c.dir);
         in.fields = c.fields;
         const UpdateClock now = UpdateClock::Now(); // as the CPU window takes it
-        in.clock = now.seconds;
+        in.now = now.utcMs;
         in.date = now.date;
         const UpdateResult r = StatsInterpreter::Run(in);
         c.fields = r.fields;

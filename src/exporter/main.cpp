@@ -3,6 +3,7 @@
 #include "settings/Options.h"
 #include "settings/SettingsStore.h"
 #include "shared/Platform.h"
+#include "shared/SafeFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -27,6 +28,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tavrik-exporter"));
     QCoreApplication::setApplicationVersion(modTavrik::ProgramVersion());
+    // From the first moment: a stop before the first cycle is still a clean one.
+    Platform::InstallTerminationHandler([] { QCoreApplication::quit(); });
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -55,13 +58,17 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(settings)) {
         const QString file = parser.value(settings);
+        if (const QString why = SafeFile::Refusal(file); !why.isEmpty())
+            return usageError(why);
         if (!QFileInfo(file).isFile())
             return usageError(QStringLiteral("no settings file %1").arg(file));
         SettingsStore::useFile(QFileInfo(file).absoluteFilePath());
     }
+    for (const QString &problem : SettingsStore::checkAccess())
+        std::fprintf(stderr, "tavrik-exporter: %s\n", qUtf8Printable(problem));
     Options options;
     modTavrik::LoadOptions(options);
-    int seconds = qMax(0, int(options.MonitorInterval)) + 1;
+    int seconds = qMax(0, int(options.monitorInterval())) + 1;
     if (parser.isSet(interval)) {
         bool ok = false;
         seconds = parser.value(interval).toInt(&ok);
@@ -72,10 +79,18 @@ int main(int argc, char *argv[])
     const QString stateFile = parser.isSet(state)
         ? parser.value(state)
         : text.absoluteDir().filePath(QStringLiteral(".tavrik-exporter-state.json"));
+    if (const QString why = SafeFile::Refusal(text.filePath(), SafeFile::Allow::FileOrFolder); !why.isEmpty())
+        return usageError(QStringLiteral("--textfile: ") + why);
+    if (const QString why = SafeFile::Refusal(stateFile); !why.isEmpty())
+        return usageError(QStringLiteral("--state: ") + why);
+    if (SafeFile::SameFile(stateFile, text.filePath()))
+        return usageError(QStringLiteral("--state and --textfile name the same file %1").arg(stateFile));
 
     Exporter exporter(options, text.absoluteFilePath());
+    exporter.loadStoredCpus();
     exporter.setStateFile(stateFile);
-    exporter.setCpus(Exporter::StoredCpus());
+    if (!exporter.stateNote().isEmpty())
+        std::fprintf(stderr, "tavrik-exporter: %s\n", qUtf8Printable(exporter.stateNote()));
 
     const bool single = parser.isSet(once);
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {

@@ -52,6 +52,11 @@ private Q_SLOTS:
         QTest::newRow("negative count, list in CPUs")
             << QStringList { "AppSettings|TotalCPUs|-5", "AppSettings|CPUs|Den,Attic,", "Den|CPUPath|/d/" }
             << QStringList { "Den|/d/", "Attic|" + home } << "Den,Attic,";
+        // Names compared without letter case: the first spelling stays; the panel's own section
+        // names are loaded under another, the path read from where it was kept.
+        QTest::newRow("duplicates and a reserved name")
+            << QStringList { "AppSettings|CPUs|Den,den,AppSettings,DEN,", "Den|CPUPath|/d/", "AppSettings|CPUPath|/s/" }
+            << QStringList { "Den|/d/", "AppSettings (2)|/s/" } << "Den,den,AppSettings,DEN,";
         // An empty entry ends the list; a CPU without a path is passed on blank for its window to ask.
         QTest::newRow("list after an abnormal end")
             << QStringList { "AppSettings|CPUs|Den,Attic,,Lost,", "Den|CPUPath|/mnt/den/" }
@@ -86,6 +91,19 @@ private Q_SLOTS:
                   { CpuList::RemoveName("A,", "Z"), "A," } };
         for (const auto &[got, expected] : rows)
             QCOMPARE(got, QString::fromLatin1(expected));
+    }
+
+    void nameRules()
+    {
+        const QStringList others { "Den", "Attic" };
+        for (const char *refused : { "den", " ATTIC", "AppSettings", "message", "SDisplay", "mfrmTavrik", "FRMOVERVIEW",
+                 "Author", "General", "0", "12", "-3", "+7" })
+            QVERIFY2(!CpuList::NameRefusal(QLatin1String(refused), others).isEmpty(), refused);
+        for (const char *free : { "Den 2", "Loft", "7a", "AppSettings (2)" })
+            QVERIFY2(CpuList::NameRefusal(QLatin1String(free), others).isEmpty(), free);
+        QCOMPARE(CpuList::SafeName("Den", { "Den", "den (2)" }), QStringLiteral("Den (3)"));
+        QVERIFY(CpuList::AddRefusal(CpuList::MaxCpus - 1).isEmpty());
+        QVERIFY(CpuList::AddRefusal(CpuList::MaxCpus).contains("1000"));
     }
 
     void addedOnce()

@@ -3,6 +3,7 @@
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "settings/Conv.h"
 #include "shared/Failure.h"
 
 #include <QDir>
@@ -34,7 +35,7 @@ ClientSnapshot files(const Reading &r)
     return s;
 }
 
-QString metricsFor(MetricState state, const QString &name)
+QString metricsFor(CpuState state, const QString &name)
 {
     CpuMetrics m;
     m.name = name;
@@ -45,7 +46,7 @@ QString metricsFor(MetricState state, const QString &name)
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Reading>)
-Q_DECLARE_METATYPE(MetricState)
+Q_DECLARE_METATYPE(CpuState)
 
 class ExporterTest : public QObject
 {
@@ -74,8 +75,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, name);
         QFETCH(QString, label);
-        for (int i = 0; i < MetricsText::StateCount; ++i) {
-            const QString text = metricsFor(MetricState(i), name);
+        for (const CpuState state : MetricsText::States) {
+            const QString text = metricsFor(state, name);
             const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
             QStringList typed;
             for (qsizetype k = 0; k < lines.size(); ++k) {
@@ -90,73 +91,86 @@ private Q_SLOTS:
                 }
             }
             QCOMPARE(text.count(QLatin1String("# HELP ")), typed.size());
-            for (int j = 0; j < MetricsText::StateCount; ++j) {
+            // The label values scrapers and alert rules know.
+            const QStringList names { "working", "stalled", "downloading", "download_late", "unreachable", "failed" };
+            for (qsizetype j = 0; j < names.size(); ++j) {
+                const bool own = CpuStatus::MetricName(state) == names[j];
                 const QString sample = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} %3\n")
-                                           .arg(label, MetricsText::StateName(MetricState(j)), i == j ? "1" : "0");
+                                           .arg(label, names[j], own ? "1" : "0");
                 QVERIFY2(text.contains(sample), qPrintable(sample));
             }
+            QCOMPARE(text.count(QLatin1String("tavrik_cpu_state{")), names.size());
         }
     }
 
     void states_data()
     {
         QTest::addColumn<QList<Reading>>("readings");
-        QTest::addColumn<MetricState>("state");
+        QTest::addColumn<CpuState>("state");
         QTest::addColumn<int>("failure");
         QTest::addColumn<double>("downloadSeconds");
         const QString half = QStringLiteral("0.5");
         const QString done = QStringLiteral("1.0");
-        QTest::newRow("first reading") << QList<Reading> { { half } } << MetricState::Working << 0 << 0.0;
-        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << MetricState::Downloading << 0 << 0.0;
-        QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << MetricState::Working << 0 << 0.0;
-        QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << MetricState::Stalled << 0 << 0.0;
+        QTest::newRow("first reading") << QList<Reading> { { half } } << CpuState::Working << 0 << 0.0;
+        QTest::newRow("first reading at 0") << QList<Reading> { { "0" } } << CpuState::Downloading << 0 << 0.0;
+        QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << CpuState::Working << 0 << 0.0;
+        QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << CpuState::Stalled << 0 << 0.0;
         QTest::newRow("finished unit again")
-            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << MetricState::Downloading
+            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << CpuState::Downloading
             << 0 << 60.0;
         QTest::newRow("no download file yet")
-            << QList<Reading> { { done }, { done, 0, false, 30 } } << MetricState::Downloading << 53 << 0.0;
+            << QList<Reading> { { done }, { done, 0, false, 30 } } << CpuState::Downloading << 53 << 0.0;
         QTest::newRow("past the alarm") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 } }
-                                        << MetricState::DownloadLate << 0 << 61.0;
+                                        << CpuState::DownloadLate << 0 << 61.0;
         QTest::newRow("late until the unit arrives")
             << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 }, { {}, 53, true, 100 } }
-            << MetricState::DownloadLate << 53 << 70.0;
+            << CpuState::DownloadLate << 53 << 70.0;
         QTest::newRow("new unit") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 },
             { "0.001", 0, false, 100 } }
-                                  << MetricState::Working << 0 << 0.0;
+                                  << CpuState::Working << 0 << 0.0;
         // The watch of the next unit starts afresh, not from the last download's start.
         QTest::newRow("next unit timed afresh") << QList<Reading> { { done }, { done, 0, true, 30 },
             { "0.001", 0, false, 40 }, { done, 0, false, 500 }, { done, 0, true, 530 }, { done, 0, true, 560 } }
-                                                << MetricState::Downloading << 0 << 30.0;
-        QTest::newRow("path not found") << QList<Reading> { { half }, { {}, 76 } } << MetricState::Unreachable << 76
+                                                << CpuState::Downloading << 0 << 30.0;
+        QTest::newRow("path not found") << QList<Reading> { { half }, { {}, 76 } } << CpuState::Unreachable << 76
                                         << 0.0;
-        QTest::newRow("drive not available") << QList<Reading> { { {}, 52 } } << MetricState::Unreachable << 52 << 0.0;
-        QTest::newRow("half written") << QList<Reading> { { half }, { {} } } << MetricState::Failed << 5 << 0.0;
-        QTest::newRow("no state, no download") << QList<Reading> { { {}, 53 } } << MetricState::Failed << 53 << 0.0;
+        QTest::newRow("drive not available") << QList<Reading> { { {}, 52 } } << CpuState::Unreachable << 52 << 0.0;
+        QTest::newRow("half written") << QList<Reading> { { half }, { {} } } << CpuState::Failed << 5 << 0.0;
+        QTest::newRow("no state, no download") << QList<Reading> { { {}, 53 } } << CpuState::Failed << 53 << 0.0;
     }
 
     void states()
     {
         QFETCH(QList<Reading>, readings);
-        QFETCH(MetricState, state);
+        QFETCH(CpuState, state);
         QFETCH(int, failure);
         QFETCH(double, downloadSeconds);
-        ExportedCpu cpu;
-        ExportedAccount account;
+        Cpu cpu;
+        cpu.name = QStringLiteral("lab");
+        cpu.path = QStringLiteral("/lab/");
+        CpuMetrics m;
+        std::optional<double> received;
         for (const Reading &r : readings) {
-            const double t = 1.7e9 + r.at;
-            Exporter::Apply(cpu, account, files(r), 1, { 36000 + r.at, QStringLiteral("today") }, t);
-            if (!cpu.metrics.failure)
-                QCOMPARE(*cpu.metrics.lastSuccess, t);
+            const qint64 t = qint64(1.7e12 + r.at * 1000);
+            ReadingContext context;
+            context.alarmMinutes = 1;
+            context.clock = { t, QStringLiteral("today") };
+            const ReadingOutcome o = ApplyReading(cpu, files(r), context);
+            if (o.result.downloaded)
+                received = Conv::Val(*o.result.downloaded);
+            m = Exporter::Metrics(cpu, QDateTime::fromMSecsSinceEpoch(t));
+            if (!m.failure)
+                QCOMPARE(*m.lastSuccess, t / 1000.0);
         }
-        QCOMPARE(MetricsText::StateName(cpu.metrics.state), MetricsText::StateName(state));
-        QCOMPARE(cpu.metrics.failure, failure);
-        QCOMPARE(cpu.metrics.downloadSeconds, downloadSeconds);
+        QCOMPARE(CpuStatus::MetricName(m.state), CpuStatus::MetricName(state));
+        QCOMPARE(m.failure, failure);
+        QCOMPARE(m.downloadSeconds, downloadSeconds);
         QMap<int, quint64> failures;
         if (failure)
             failures.insert(failure, 1);
-        QCOMPARE(cpu.metrics.failures, failures);
+        QCOMPARE(m.failures, failures);
         if (readings.first().prog == QLatin1String("0.5"))
-            QCOMPARE(account.metrics.received.value_or(0), 12.0);
+            QCOMPARE(received.value_or(0), 12.0);
     }
 
     // A cycle over the stored CPUs of a given settings file writes the textfile; a second exporter
@@ -176,19 +190,21 @@ private Q_SLOTS:
             SettingsStore::save(QStringLiteral("c \"1\""), Schema::CPUPath, client);
             SettingsStore::saveBool(QStringLiteral("off"), Schema::AllowUpdates, false);
         }
-        const QList<Exporter::Cpu> cpus = Exporter::StoredCpus();
+        const CpuList::StoredList stored = CpuList::Read();
         SettingsStore::useFile(QString());
         QVERIFY(QFile::exists(ini));
         QVERIFY(!QFile::exists(isolated.configFile()));
-        QCOMPARE(cpus.size(), 1);
+        QCOMPARE(stored.cpus.size(), 2);
 
         const QString prom = dir.filePath(QStringLiteral("tavrik.prom"));
         const QString state = dir.filePath(QStringLiteral("state.json"));
         const Options options;
         for (const char *expected : { "working", "stalled" }) {
             Exporter exporter(options, prom);
+            SettingsStore::useFile(ini);
+            exporter.loadStoredCpus();
+            SettingsStore::useFile(QString());
             exporter.setStateFile(state);
-            exporter.setCpus(cpus);
             QSignalSpy written(&exporter, &Exporter::cycleWritten);
             exporter.runCycle();
             QVERIFY(written.wait(5000));
@@ -200,6 +216,7 @@ private Q_SLOTS:
                 text.contains(QStringLiteral("tavrik_cpu_state{cpu=\"c \\\"1\\\"\",state=\"%1\"} 1").arg(expected)),
                 qPrintable(text));
             QVERIFY(text.contains(QLatin1String("tavrik_cpu_progress_ratio{cpu=\"c \\\"1\\\"\"} 0.25\n")));
+            QVERIFY(!text.contains(QLatin1String("cpu=\"off\""))); // does not allow updates
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3); // no temporary file left
     }

@@ -1,7 +1,10 @@
 #include "panel/GridPlacement.h"
 #include "common/TestSupport.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
 
 class GridPlacementTest : public QObject
 {
@@ -43,6 +46,23 @@ private Q_SLOTS:
         QCOMPARE(tiled[3].size(), sizes[3]);
         QCOMPARE(tiled[perRow].topLeft(), QPoint(0, cell.height()));
         QCOMPARE(taken.size() - (log.isNull() ? 0 : 1), 12);
+
+        // Windows anywhere, moved by hand: the first free cell is the first that overlaps none.
+        QRandomGenerator rng(width);
+        QList<QRect> scattered;
+        for (int i = 0; i < 40; ++i) {
+            scattered.append(QRect(rng.bounded(-50, width), rng.bounded(-50, 900), rng.bounded(1, 400),
+                rng.bounded(1, 300)));
+            const QPoint at = GridPlacement::FirstFree(origin, cell, width, scattered);
+            int first = 0;
+            auto overlaps = [&](int k) {
+                const QRect r(GridPlacement::Cell(k, origin, cell, width), cell);
+                return std::any_of(scattered.cbegin(), scattered.cend(), [&](const QRect &t) { return r.intersects(t); });
+            };
+            while (overlaps(first))
+                ++first;
+            QCOMPARE(at, GridPlacement::Cell(first, origin, cell, width));
+        }
     }
 
     // A place from a bigger screen (or a 2x run) comes back inside the area; one inside stays.

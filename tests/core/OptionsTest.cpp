@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -16,7 +17,7 @@ using namespace modTavrik;
 namespace {
 
 // The option values as the texts the program would store.
-QMap<QString, QString> texts(const Options &o)
+QMap<QString, QString> texts(const OptionValues &o)
 {
     return { { Schema::MonitorInterval, QString::number(o.MonitorInterval) },
         { Schema::AlarmInterval, QString::number(o.AlarmInterval) }, { Schema::AlarmSound, o.AlarmSound },
@@ -26,9 +27,9 @@ QMap<QString, QString> texts(const Options &o)
         { Schema::DisplayTopMost, Conv::BoolText(o.DisplayTopMost) } };
 }
 
-Options someOptions(qint16 interval, bool flag)
+OptionValues someOptions(qint16 interval, bool flag)
 {
-    Options o;
+    OptionValues o;
     o.MonitorInterval = interval;
     o.AlarmInterval = o.ScrollInterval = qint16(interval - 3);
     o.AlarmSound = QStringLiteral("/tmp/own.wav");
@@ -78,8 +79,9 @@ private Q_SLOTS:
 
     void freshStoreGivesDefaults()
     {
-        Options o;
-        LoadOptions(o);
+        Options options;
+        LoadOptions(options);
+        const OptionValues &o = options.values();
         QCOMPARE(o.MonitorInterval, qint16(30));
         QCOMPARE(o.AlarmInterval, qint16(5));
         QCOMPARE(o.ScrollInterval, qint16(5));
@@ -110,14 +112,16 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QString, expected);
         QVERIFY(SettingsStore::save(Schema::AppSettings, key, stored));
-        Options o = someOptions(12, false);
+        Options o;
+        o.setValues(someOptions(12, false));
         LoadOptions(o);
-        QCOMPARE(texts(o).value(key), expected);
+        QCOMPARE(texts(o.values()).value(key), expected);
     }
 
     void saveWritesWordsAndAuthor()
     {
-        const Options saved = someOptions(12, false);
+        Options saved;
+        saved.setValues(someOptions(12, false));
         QVERIFY(SaveOptions(saved));
         QFile file(m_settings->configFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -126,9 +130,17 @@ private Q_SLOTS:
             { "SoundsOn=False", "StartMinimized=True", "MonitorInterval=12", "ScrollInterval=9", "[Author]" })
             QVERIFY2(ini.contains(line), line);
 
-        Options loaded = someOptions(99, true);
+        // Loading names each option that changed, once, and no other.
+        Options loaded;
+        loaded.setValues(someOptions(99, true));
+        QSignalSpy changed(&loaded, &Options::changed);
         LoadOptions(loaded);
-        QCOMPARE(texts(loaded), texts(saved));
+        QCOMPARE(texts(loaded.values()), texts(saved.values()));
+        QStringList names;
+        for (const QList<QVariant> &args : std::as_const(changed))
+            names.append(args.first().toString());
+        QCOMPARE(names, (QStringList { Schema::MonitorInterval, Schema::AlarmInterval, Schema::SoundsOn, Schema::Scroll,
+                            Schema::ScrollInterval, Schema::StartMinimized, Schema::DisplayTopMost }));
     }
 };
 

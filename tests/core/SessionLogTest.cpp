@@ -1,7 +1,8 @@
 #include "log/SessionLog.h"
 #include "app/CommandLine.h"
 #include "common/TestSupport.h"
-#include "log/MessageLog.h"
+#include "fleet/Cpu.h"
+#include "log/ErrorDigest.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,33 +21,47 @@ class SessionLogTest : public QObject
     }
 
 private Q_SLOTS:
-    void failureRule_data()
+    // The errors-only view: each failure and alarm names its CPU, taken from the entries' kind
+    // and CPU rather than their words; one CPU failing the same way keeps one line with a count
+    // until it reads well again; another CPU's failures are not folded into it.
+    void errorDigest()
     {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<bool>("failure");
-        QTest::newRow("start") << "Starting Update of Den" << false;
-        QTest::newRow("success") << "Den updated successfully at: 1/2/2024 10:00:00 AM\r\n" << false;
-        QTest::newRow("alarm count") << "Alarm time is 12.5, Interval is 60" << false;
-        QTest::newRow("download started") << "Downloading started at 1/2/2024" << false;
-        QTest::newRow("loaded") << "Loaded successfully.\r\nName: Den" << false;
-        QTest::newRow("late download")
-            << "Failed to download new work unit in time given.  Adjust alarm time to wait longer." << true;
-        QTest::newRow("file not found") << "Den\r\nSeti Path: /x/\r\nError #: 53\r\nDescription: File not found"
-                                        << true;
-        QTest::newRow("not started") << "Downloading not started." << true;
-        QTest::newRow("path") << "Path not found - Possible reasons include: computer may be\r\nturned off" << true;
-        QTest::newRow("bad name") << "Can not access file '/x/'\r\nDrive may not be available" << true;
-        QTest::newRow("error 5 note") << "If the percent complete is less than 0.01, you will get error 5." << true;
-        QTest::newRow("defrag note") << "Possible reason is a disk defragmentation program is running." << true;
-        QTest::newRow("missing key") << "The value \"prog=\" was not found in /x/State.txt." << true;
-        QTest::newRow("invalid cpu") << "Name or path not valid.\r\nName: " << true;
-        QTest::newRow("settings") << "Settings could not be saved (Den) to /x/Tavrik.conf." << true;
-    }
-    void failureRule()
-    {
-        QFETCH(QString, entry);
-        QFETCH(bool, failure);
-        QCOMPARE(MessageLog::IsFailure(entry), failure);
+        Cpu attic;
+        attic.key = 1;
+        attic.name = QStringLiteral("Attic");
+        attic.path = QStringLiteral("/nowhere/attic/");
+        Cpu den = attic;
+        den.key = 2;
+        den.name = QStringLiteral("Den");
+        ClientSnapshot good;
+        good.state.text = QStringLiteral("prog=0.5\ncpu=9\n");
+        good.user.text = QStringLiteral("nwus=1\nnresults=1\ntotal_cpu=1\n");
+        good.wtempError = 53;
+        ErrorDigest digest;
+        ReadingContext at;
+        auto read = [&](Cpu &cpu, const ClientSnapshot &files, int minute) {
+            at.clock = { QDateTime(QDate(2026, 3, 1), QTime(10, minute)).toMSecsSinceEpoch(), QStringLiteral("now") };
+            return digest.add(ApplyReading(cpu, files, at).log);
+        };
+        QVERIFY(!read(den, good, 0)); // nothing to tell
+        for (int minute = 1; minute <= 3; ++minute) {
+            QVERIFY(read(attic, ClientReader::Unreachable(), minute));
+            QVERIFY(read(den, ClientReader::Unreachable(), minute));
+        }
+        QStringList lines = digest.lines();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("2026-03-01 10:01:00 to 2026-03-01 10:03:00, 3 times Attic: Path not found")),
+            qPrintable(lines[0]));
+        QVERIFY(lines[1].contains(QLatin1String(" Den: Path not found")));
+        read(attic, good, 4); // a good reading ends the run
+        read(attic, ClientReader::Unreachable(), 5);
+        lines = digest.lines();
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[2].startsWith(QStringLiteral("2026-03-01 10:05:00 Attic: Path not found")), qPrintable(lines[2]));
+        // A note of the program's own that failed stands alone, as does a late download.
+        QVERIFY(digest.add({ { QStringLiteral("Settings could not be saved."), LogKind::Failure, 0, {}, 0,
+            QDateTime(QDate(2026, 3, 1), QTime(10, 6)) } }));
+        QVERIFY(digest.lines().last().endsWith(QLatin1String("10:06:00 Settings could not be saved.")));
     }
 
     // Rotation keeps at most the given number of files, none much over the size, newest entries
@@ -75,12 +90,20 @@ private Q_SLOTS:
         }
         QVERIFY(whole.endsWith(" entry 39\n"));
         QVERIFY(!whole.contains("old session"));
+        // An entry longer than a file is cut to fit one; the bound holds.
+        log.append({ QString(500, u'x') });
+        log.flush();
+        QVERIFY(QFileInfo(dir.filePath("session.log")).size() <= 100);
+        QVERIFY(read(dir.filePath("session.log")).endsWith("[cut: longer than a log file]\n"));
+        whole = read(dir.filePath("session.log.2")) + read(dir.filePath("session.log.1"))
+            + read(dir.filePath("session.log"));
 
         const QString target = dir.filePath("saved.txt");
         QSignalSpy saved(&log, &SessionLog::saved);
         log.saveSessionTo(target);
         QVERIFY(saved.wait(5000));
         QCOMPARE(saved.first().at(1).toBool(), true);
+        QCOMPARE(saved.first().at(2).toBool(), true); // complete
         QCOMPARE(read(target), whole);
         log.saveSessionTo(dir.filePath("no/such/folder/x.txt"));
         QVERIFY(saved.wait(5000));

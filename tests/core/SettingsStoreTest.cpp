@@ -81,15 +81,34 @@ private Q_SLOTS:
         }
     }
 
-    void placementFallsBackPerKey()
+    // A key that does not convert falls back alone; a place beyond ten times the screen or without
+    // a size gives the default place whole (no QRect overflow, no window nobody can reach).
+    void placementBounded()
     {
         const QRect defaults(105, 105, 4725, 1590);
-        QVERIFY(SettingsStore::savePlacement(QStringLiteral("cpu"), QRect(-300, 12000, 9999999, 7)));
-        reloadFromDisk();
-        QCOMPARE(SettingsStore::getPlacement(QStringLiteral("cpu"), defaults), QRect(-300, 12000, 9999999, 7));
-        QVERIFY(SettingsStore::save(QStringLiteral("cpu"), Schema::Width, QStringLiteral("wide")));
-        QVERIFY(SettingsStore::save(QStringLiteral("cpu"), Schema::Top, QStringLiteral("3e10")));
-        QCOMPARE(SettingsStore::getPlacement(QStringLiteral("cpu"), defaults), QRect(-300, 105, 4725, 7));
+        const struct
+        {
+            const char *left, *top, *width, *height;
+            QRect expected;
+        } rows[] = {
+            { "-300", "12000", "999999", "7", QRect(-300, 12000, 999999, 7) },
+            { "-300", "x", "wide", "7", QRect(-300, 105, 4725, 7) },
+            { "99999999", "0", "100", "100", defaults },
+            { "0", "0", "2147483647", "100", defaults },
+            { "0", "0", "100", "-5", defaults },
+            { "5e8", "5e8", "5e8", "5e8", defaults },
+            { "0", "-3e10", "100", "100", defaults },
+        };
+        for (const auto &r : rows) {
+            SettingsStore::save(QStringLiteral("cpu"), Schema::Left, QLatin1String(r.left));
+            SettingsStore::save(QStringLiteral("cpu"), Schema::Top, QLatin1String(r.top));
+            SettingsStore::save(QStringLiteral("cpu"), Schema::Width, QLatin1String(r.width));
+            SettingsStore::save(QStringLiteral("cpu"), Schema::Height, QLatin1String(r.height));
+            QCOMPARE(SettingsStore::getPlacement(QStringLiteral("cpu"), defaults), r.expected);
+        }
+        // A default as wild as the stored place gives way to a small place at the top left.
+        const QRect wild(0, 0, 2000000000, 10);
+        QCOMPARE(SettingsStore::BoundPlacement(1e12, 0, 1, 1, wild, { 28800, 16200 }), QRect(105, 105, 4725, 1590));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 #include "dialogs/frmCPUInfo.h"
+#include "panel/CpuList.h"
 #include "settings/Schema.h"
 #include "shared/Prompt.h"
 #include "shared/bksPublicModule.h"
@@ -49,6 +50,28 @@ class CPUInfoTest : public QObject
 private Q_SLOTS:
     void init() { m_settings = std::make_unique<IsolatedSettings>(); }
     void cleanup() { m_settings.reset(); }
+
+    // A name in use (in any letter case) or kept by the panel is refused in the dialog, which
+    // stays open and says why.
+    void nameRefused()
+    {
+        frmCPUInfo dlg;
+        dlg.setCPUPath(QStringLiteral("/mnt/den/"));
+        dlg.setNameCheck([](const QString &name) { return CpuList::NameRefusal(name, { "Den" }); });
+        run(dlg, [](frmCPUInfo &d) {
+            for (const char *refused : { "den", "AppSettings" }) {
+                retype(box(d, "tbCPUName"), QLatin1String(refused));
+                box<QPushButton>(d, "Command1_0")->click();
+                QVERIFY(d.isVisible());
+                QVERIFY(box<QLabel>(d, "lblRefusal")->isVisible());
+                QVERIFY(box<QLabel>(d, "lblRefusal")->text().contains(refused, Qt::CaseInsensitive));
+            }
+            retype(box(d, "tbCPUName"), QStringLiteral("Loft"));
+            box<QPushButton>(d, "Command1_0")->click();
+            QVERIFY(!d.isVisible());
+        });
+        QCOMPARE(dlg.CPUName(), QStringLiteral("Loft"));
+    }
 
     void newCPUForm()
     {

@@ -13,6 +13,7 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -53,29 +54,45 @@ private Q_SLOTS:
     void init()
     {
         m_settings = std::make_unique<IsolatedSettings>();
-        m_options = Options();
         for (int i = 0; i < OptionKeys.size(); ++i)
             SettingsStore::save(A, OptionKeys[i], Stored[i]);
+        modTavrik::LoadOptions(m_options);
     }
     void cleanup() { m_settings.reset(); }
 
-    void loadShowsTheStore()
+    // The dialog shows the values the panel runs with, not a fresh read of the store: an interval
+    // set from the ticker's menu stays; Cancel changes nothing; Close applies the edited copy.
+    void showsTheLiveValues()
     {
-        m_options.ScrollInterval = 3; // e.g. set from the scrolling display and not saved
-        frmOptions dlg(m_options);
-        QStringList shown;
-        for (int i = 0; i < 8; ++i)
-            shown << (i < 4 ? box(dlg, Boxes[i])->text() : check(dlg, i - 4)->isChecked() ? "True" : "False");
-        QCOMPARE(shown, Stored);
-        QCOMPARE(m_options.ScrollInterval, qint16(9));
-        // A stored sound path longer than the typing limit is shown whole; an interval outside the
-        // dialog's range is shown as its default.
+        m_options.setScrollInterval(3);
+        QStringList expected = Stored;
+        expected[2] = QStringLiteral("3");
+        auto shown = [](frmOptions &dlg) {
+            QStringList out;
+            for (int i = 0; i < 8; ++i)
+                out << (i < 4 ? box(dlg, Boxes[i])->text() : check(dlg, i - 4)->isChecked() ? "True" : "False");
+            return out;
+        };
+        {
+            frmOptions dlg(m_options);
+            QCOMPARE(shown(dlg), expected);
+            box(dlg, Boxes[0])->setText(QStringLiteral("12"));
+            check(dlg, 1)->setChecked(false);
+            click(dlg, "Command1_1"); // Cancel
+        }
+        QCOMPARE(m_options.scrollInterval(), qint16(3));
+        QCOMPARE(m_options.monitorInterval(), qint16(45));
+        QCOMPARE(SettingsStore::get(A, Schema::ScrollInterval, QString()), QStringLiteral("9"));
+        // A sound path longer than the typing limit is shown whole.
         const QString longPath = QStringLiteral("/sounds/") + QString(90, u'x') + QStringLiteral(".wav");
-        SettingsStore::save(A, Schema::AlarmSound, longPath);
-        SettingsStore::save(A, Schema::MonitorInterval, QStringLiteral("-32768"));
+        m_options.update([&](OptionValues &v) { v.AlarmSound = longPath; });
         frmOptions again(m_options);
         QCOMPARE(box(again, Boxes[3])->text(), longPath);
-        QCOMPARE(box(again, Boxes[0])->text(), QStringLiteral("30"));
+        QCOMPARE(shown(again).at(2), QStringLiteral("3"));
+        QSignalSpy changed(&m_options, &Options::changed);
+        click(again, "Command1_0"); // Close
+        QCOMPARE(changed.count(), 0); // nothing edited: nothing changes
+        QCOMPARE(SettingsStore::get(A, Schema::ScrollInterval, QString()), QStringLiteral("3"));
     }
 
     // The conversion rules have their own table; these rows show each box is wired to its key.
@@ -106,7 +123,7 @@ private Q_SLOTS:
         QVERIFY(!dlg.isVisible());
         QTEST(SettingsStore::get(A, OptionKeys[index], QString()), "stored");
         QCOMPARE(SettingsStore::get(A, Schema::SoundsOn, QString()), QStringLiteral("True"));
-        QVERIFY(m_options.SoundsOn);
+        QVERIFY(m_options.soundsOn());
     }
 
     void leavingAnIntervalBoxChecksIt()
@@ -149,9 +166,9 @@ private Q_SLOTS:
         for (const QString &key : OptionKeys)
             options << SettingsStore::get(A, key, QStringLiteral("<missing>"));
         QCOMPARE(options, Stored);
-        QCOMPARE(m_options.MonitorInterval, qint16(45));
-        QCOMPARE(m_options.AlarmSound, Stored[3]);
-        QVERIFY(!m_options.SoundsOn && m_options.StartMinimized);
+        QCOMPARE(m_options.monitorInterval(), qint16(45));
+        QCOMPARE(m_options.alarmSound(), Stored[3]);
+        QVERIFY(!m_options.soundsOn() && m_options.startMinimized());
     }
 
     void browseAndTestAlarm()
@@ -184,7 +201,7 @@ private Q_SLOTS:
         check(dlg, 0)->setChecked(true);
         click(dlg, "Command3");
         QVERIFY(played.isEmpty());
-        m_options.SoundsOn = true;
+        m_options.update([](OptionValues &v) { v.SoundsOn = true; });
         click(dlg, "Command3");
         QCOMPARE(played, QStringList { ring + QStringLiteral(" 0 0") });
     }

@@ -1,7 +1,6 @@
 #include "display/frmDisplay.h"
 #include "common/TestSupport.h"
-#include "monitor/StatusTotals.h"
-#include "monitor/frmSetiControl.h"
+#include "fleet/Fleet.h"
 #include "settings/Conv.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
@@ -25,21 +24,17 @@ class frmDisplayTest : public QObject
 
     frmDisplay *load(bool enableTimer = true)
     {
-        auto *d = new frmDisplay(m_options);
+        auto *d = new frmDisplay(m_options, [this] { return m_fleet->displayViews(); });
         m_owned << d;
         d->setEnableTimer(enableTimer);
         d->Load();
         return d;
     }
-    void addWindow(QWidget *w, const QString &title, bool put = false, const QString &percent = QString())
+    void addCpu(const QString &name, bool put, const QString &percent)
     {
-        m_owned << w;
-        w->setWindowTitle(title);
-        if (auto *cpu = qobject_cast<frmSetiControl *>(w)) {
-            cpu->setPutOnDisplay(put);
-            cpu->findChild<QLabel *>(QStringLiteral("lblPercent"))->setText(percent);
-        }
-        Framework::RegisterWindow(w);
+        Cpu *cpu = m_fleet->restore(name, QStringLiteral("/clients/") + name);
+        cpu->putOnDisplay = put;
+        cpu->view.percentText = percent;
     }
     static QAction *item(frmDisplay *d, const char *name) { return d->findChild<QAction *>(name); }
     static QLabel *label(frmDisplay *d, const char *name) { return d->findChild<QLabel *>(name); }
@@ -53,15 +48,16 @@ class frmDisplayTest : public QObject
     }
 
     std::unique_ptr<IsolatedSettings> m_settings;
-    StatusTotals m_totals;
     Options m_options;
+    std::unique_ptr<Fleet> m_fleet;
     QList<QPointer<QWidget>> m_owned;
 
 private Q_SLOTS:
     void init()
     {
         m_settings = std::make_unique<IsolatedSettings>();
-        m_options = Options();
+        m_options.setValues(OptionValues());
+        m_fleet = std::make_unique<Fleet>(m_options);
     }
 
     void cleanup()
@@ -77,13 +73,9 @@ private Q_SLOTS:
 
     void showsCPUWindowsMarkedForDisplay()
     {
-        addWindow(new QWidget, QStringLiteral("Panel"));
-        addWindow(new frmSetiControl(m_options, m_totals), QStringLiteral("Alpha"), true, QStringLiteral("12.5%"));
-        addWindow(new frmSetiControl(m_options, m_totals), QStringLiteral("Beta"), false, QStringLiteral("40%"));
-        auto *impostor = new QWidget; // carries the CPU tag but is no CPU window
-        Framework::SetTag(impostor, Framework::CpuWindowTag);
-        addWindow(impostor, QStringLiteral("Impostor"));
-        addWindow(new frmSetiControl(m_options, m_totals), QStringLiteral("Gamma"), true, QStringLiteral("77%"));
+        addCpu(QStringLiteral("Alpha"), true, QStringLiteral("12.5%"));
+        addCpu(QStringLiteral("Beta"), false, QStringLiteral("40%"));
+        addCpu(QStringLiteral("Gamma"), true, QStringLiteral("77%"));
         frmDisplay *d = load();
 
         QStringList shown;
@@ -91,23 +83,24 @@ private Q_SLOTS:
             d->Timer1_Timer();
             shown << label(d, "lblCPUName")->text() + u' ' + label(d, "lblPercent")->text();
         }
-        // The display itself ends the list: the search starting there runs out and shows nothing new.
-        QCOMPARE(shown, QStringList({ "Alpha 12.5%", "Gamma 77%", "Gamma 77%", "Alpha 12.5%" }));
+        // The CPUs marked for the display, in their order, round and round; from the records, not
+        // from any window's labels.
+        QCOMPARE(shown, QStringList({ "Alpha 12.5%", "Gamma 77%", "Alpha 12.5%", "Gamma 77%" }));
 
         // Paused, Update Now still moves on by one.
         QVERIFY(timer(d)->isActive());
-        m_options.ScrollInterval = 30000;
+        m_options.setScrollInterval(30000);
         item(d, "mnuPopAllowUpdate")->trigger();
         QVERIFY(!timer(d)->isActive());
         item(d, "mnuPopRefresh")->trigger();
-        QCOMPARE(label(d, "lblCPUName")->text(), QStringLiteral("Gamma"));
+        QCOMPARE(label(d, "lblCPUName")->text(), QStringLiteral("Alpha"));
     }
 
     // The whole name and percentage show: the display grows from its stored width to hold them.
     void lineFits()
     {
         const QString name = QStringLiteral("lab-node-07.example.org (This Computer)");
-        addWindow(new frmSetiControl(m_options, m_totals), name, true, QStringLiteral("33.2919114%"));
+        addCpu(name, true, QStringLiteral("33.2919114%"));
         frmDisplay *d = load();
         const int stored = Framework::TwipsToPixelsX(Schema::DisplayPlacement.width(), d);
         d->Timer1_Timer();
@@ -122,7 +115,7 @@ private Q_SLOTS:
     void menuAndMarks()
     {
         for (bool option : { true, false }) {
-            m_options.DisplayTopMost = option;
+            m_options.setDisplayTopMost(option);
             frmDisplay *d = load(option);
             QVERIFY(!item(d, "mnuPopAllowSizing")->isChecked());
             const QList<bool> marks { item(d, "mnuPopOnTop")->isChecked(), onTop(d),
@@ -150,7 +143,7 @@ private Q_SLOTS:
         }
         Prompt::SetNextText(QStringLiteral("7.5"));
         item(d, "mnuPopRefreshInterval")->trigger();
-        QCOMPARE(m_options.ScrollInterval, qint16(8));
+        QCOMPARE(m_options.scrollInterval(), qint16(8));
         QCOMPARE(Prompt::Asked(), QStringList { QStringLiteral("Scroll Update Interval...") });
     }
 

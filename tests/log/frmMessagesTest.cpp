@@ -181,11 +181,14 @@ private Q_SLOTS:
         SessionLog session(dir.path());
         frmMessages::setSessionLog(&session);
         useArea();
-        frmMessages::Append(QStringLiteral("Path not found - Possible reasons include: computer may be"));
+        auto failure = [](const char *text, LogKind kind = LogKind::Failure, int code = 76) {
+            frmMessages::Append(LogEntries { { QLatin1String(text), kind, 7, QStringLiteral("Den"), code, {} } });
+        };
+        failure("Path not found - Possible reasons include: computer may be");
         for (int i = 0; i < 600; ++i)
             frmMessages::Append(
                 { QStringLiteral("Starting Update of Den %1").arg(i), QStringLiteral("Alarm time is 5") });
-        frmMessages::Append(QStringLiteral("Failed to download new work unit in time given."));
+        failure("Failed to download new work unit in time given.", LogKind::Alarm);
         QVERIFY(!log()->Message().contains("Path not found"));
 
         auto *box = log()->findChild<QPlainTextEdit *>(QStringLiteral("tbMessage"));
@@ -194,11 +197,15 @@ private Q_SLOTS:
         QVERIFY(errors->isVisibleTo(log()) && !box->isVisibleTo(log()));
         const QStringList shown = errors->toPlainText().split(u'\n');
         QCOMPARE(shown.size(), 2);
-        QVERIFY(shown.at(0).endsWith(" Path not found - Possible reasons include: computer may be"));
-        QVERIFY(shown.at(1).endsWith(" Failed to download new work unit in time given."));
-        frmMessages::Append(QStringLiteral("Downloading not started."));
-        frmMessages::Append(QStringLiteral("Starting Update of Den"));
+        QVERIFY(shown.at(0).endsWith(" Den: Path not found - Possible reasons include: computer may be"));
+        QVERIFY(shown.at(1).endsWith(" Den: Failed to download new work unit in time given."));
+        // A failure the words do not give away still shows; a progress text that sounds like one
+        // does not.
+        failure("Something new went wrong.", LogKind::Failure, 13);
+        frmMessages::Append(QStringLiteral("Downloading not started, says the progress."));
         QCOMPARE(errors->toPlainText().count(u'\n'), 2);
+        failure("Path not found again", LogKind::Failure, 13); // the same failure again: counted
+        QVERIFY(errors->toPlainText().section(u'\n', 2).contains(QLatin1String(", 2 times Den: Something new")));
         log()->setErrorsOnly(false);
         QVERIFY(box->isVisibleTo(log()) && !errors->isVisibleTo(log()));
 
@@ -240,7 +247,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray text = file.readAll();
         QCOMPARE(text.count("Starting Update of Den "), 600);
-        QVERIFY(text.contains(" Path not found - Possible") && text.endsWith(" Starting Update of Den\n"));
+        QVERIFY(text.contains(" Path not found - Possible") && text.endsWith(" Path not found again\n"));
         frmMessages::setSessionLog(nullptr);
     }
 };

@@ -12,12 +12,15 @@ namespace {
 const QDateTime T0(QDate(2026, 6, 12), QTime(10, 0));
 const QString User = QStringLiteral("nwus=120\nnresults=119\ntotal_cpu=3600\n");
 
-UpdateResult read(const QString &state, int stateError, float lastPercent, qint64 wtemp, qint32 downloadStart = 0)
+// A reading at T0; a download timed since the given moment, if any.
+UpdateResult read(const QString &state, int stateError, float lastPercent, qint64 wtemp, QDateTime downloadSince = {})
 {
     ClientSnapshot s { { state, stateError, {} }, { User, 0, {} }, wtemp < 0 ? int(Failure::FileNotFound) : 0,
         qMax<qint64>(0, wtemp) };
-    MonitorFields f { lastPercent, lastPercent, 0, downloadStart, false, 0 };
-    return StatsInterpreter::Run({ QStringLiteral("c"), QStringLiteral("/s/"), s, f, 5, 36000, QString(), 0, 0 });
+    const qint64 since = downloadSince.isValid() ? downloadSince.toMSecsSinceEpoch() : 0;
+    MonitorFields f { lastPercent, lastPercent, 0, since, false, 0, since };
+    return StatsInterpreter::Run(
+        { QStringLiteral("c"), QStringLiteral("/s/"), s, f, 5, T0.toMSecsSinceEpoch(), QString(), 0, 0 });
 }
 
 struct FakeTray : AlertSink
@@ -69,13 +72,8 @@ private Q_SLOTS:
         QFETCH(qint64, wtemp);
         QFETCH(int, downloadingForMin);
         QFETCH(QString, words);
-        CpuStatus before;
-        if (downloadingForMin >= 0) {
-            before.state = CpuState::Downloading;
-            before.downloadSince = T0.addSecs(-60 * downloadingForMin);
-        }
-        const CpuStatus s
-            = CpuStatus::Next(before, read(state, error, last, wtemp, downloadingForMin < 0 ? 0 : 30000), T0, 5);
+        const QDateTime since = downloadingForMin < 0 ? QDateTime() : T0.addSecs(-60 * downloadingForMin);
+        const CpuStatus s = CpuStatus::Next({}, read(state, error, last, wtemp, since), T0, 5);
         QCOMPARE(s.words(), words);
         QCOMPARE(s.lastGood.isValid(), error == 0 && !words.startsWith(u'f'));
     }

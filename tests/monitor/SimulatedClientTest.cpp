@@ -17,12 +17,12 @@ struct Monitor
 {
     QString dir;
     MonitorFields fields {};
-    double clock = 1000;
+    qint64 clock = 1700000000000;
 
     UpdateResult read()
     {
         const UpdateResult r = StatsInterpreter::Run({ QStringLiteral("Sim"), dir, ClientReader::Read(dir), fields, 5,
-            clock += 31, QStringLiteral("now"), 0, 0 });
+            clock += 31000, QStringLiteral("now"), 0, 0 });
         fields = r.fields;
         return r;
     }

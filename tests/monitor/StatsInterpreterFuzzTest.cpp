@@ -4,6 +4,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -29,10 +30,11 @@ public:
         for (float *f :
             { &in.fields.Percent, &in.fields.LastPercent, &in.fields.DownloadPercent, &in.fields.barPercent })
             *f = anyFloat();
-        in.fields.DownloadStart = pick(3) == 0 ? 0 : qint32(m_rng());
+        in.fields.DownloadStart = pick(3) == 0 ? 0 : qint64(m_rng()) * 1000;
+        in.fields.downloadSince = pick(2) == 0 ? 0 : in.fields.DownloadStart;
         in.fields.downloadNoticeRed = pick(2) == 0;
         in.alarmInterval = qint16(m_rng());
-        in.clock = pick(8) == 0 ? bits<double>() : double(m_rng() % 8640000) / 100.0;
+        in.now = pick(8) == 0 ? bits<qint64>() : qint64(m_rng()) * 1000 + pick(1000);
         in.shownDownloaded = Conv::Val(value());
         in.shownUploaded = Conv::Val(value());
         return in;
@@ -137,17 +139,22 @@ private Q_SLOTS:
         for (int i = 0; i < 100000; ++i) {
             const UpdateInput in = maker.next();
             const UpdateResult r = StatsInterpreter::Run(in);
-            const bool ok = r.log.size() >= 2 && r.log.first() == QStringLiteral("\r\nStarting Update of Fuzz")
-                && (r.failure == 0) == (r.log.last() == closing)
+            const QStringList log = r.texts();
+            auto kinds = [&r](LogKind kind) {
+                return std::count_if(r.log.cbegin(), r.log.cend(), [kind](const auto &l) { return l.kind == kind; });
+            };
+            const bool ok = log.size() >= 2 && log.first() == QStringLiteral("\r\nStarting Update of Fuzz")
+                && (r.failure == 0) == (log.last() == closing) && (r.failure == 0) == (kinds(LogKind::Failure) == 0)
+                && kinds(LogKind::Alarm) == (r.playAlarm ? 1 : 0)
                 && (r.failure != 0 || (r.percentText && r.cpuTimeText && r.unitNumberText && r.cpuSeconds))
                 && (r.failure == 0 || r.failure == 52 || r.failure == 76
-                    || r.log.join(u'|').contains(QStringLiteral("Error #: %1").arg(r.failure)))
+                    || log.join(u'|').contains(QStringLiteral("Error #: %1").arg(r.failure)))
                 && (!(in.fields.barPercent >= 0 && in.fields.barPercent <= 100)
                     || (r.fields.barPercent >= 0 && r.fields.barPercent <= 100))
-                && (!r.playAlarm || r.log.join(u'|').contains(QStringLiteral("Failed to download")));
+                && (!r.playAlarm || log.join(u'|').contains(QStringLiteral("Failed to download")));
             if (!ok)
                 QFAIL(qPrintable(
-                    QStringLiteral("input %1 ended badly, failure %2:\n").arg(i).arg(r.failure) + r.log.join(u'\n')));
+                    QStringLiteral("input %1 ended badly, failure %2:\n").arg(i).arg(r.failure) + log.join(u'\n')));
             failures += r.failure != 0;
         }
         // Both outcomes must occur often, or the generator has gone blind.

@@ -1,9 +1,12 @@
 #include "monitor/StatsInterpreter.h"
+#include "fleet/Cpu.h"
+#include "shared/Clock.h"
 #include "common/TestSupport.h"
 #include "shared/Failure.h"
 
 #include <QLocale>
 #include <QTest>
+#include <QTimeZone>
 
 Q_DECLARE_METATYPE(MonitorFields)
 Q_DECLARE_METATYPE(ClientSnapshot)
@@ -19,6 +22,7 @@ const QString ReadUser = QStringLiteral("Reading file /seti/User_Info.txt");
 const QString Text53 = QStringLiteral("Cruncher\r\nSeti Path: /seti/\r\nError #: 53\r\nDescription: ");
 const QString NotStarted = QStringLiteral("Downloading not started.");
 const QString NewUnit = QStringLiteral("Downloading a new work unit...");
+const qint64 Day = QDateTime(QDate(2026, 12, 6), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
 
 template <typename T> T fetched(const char *column)
 {
@@ -37,16 +41,19 @@ class StatsInterpreterTest : public QObject
     {
         return { state, user, wtemp < 0 ? int(Failure::FileNotFound) : 0, qMax<qint64>(0, wtemp) };
     }
+    // Seconds into a day, as real time.
+    static qint64 at(double seconds) { return Day + qint64(seconds * 1000.0); }
     static MonitorFields fields(float percent, qint32 start = 0, bool red = false, float bar = 0)
     {
-        return { percent, percent, 0, start, red, bar };
+        return { percent, percent, 0, start ? at(start) : 0, red, bar, start ? at(start) : 0 };
     }
     static UpdateResult run(
         const ClientSnapshot &s, const MonitorFields &f = {}, double clock = 36000.25, qint16 alarm = 5)
     {
         return StatsInterpreter::Run(
-            { QStringLiteral("Cruncher"), QStringLiteral("/seti/"), s, f, alarm, clock, Date, 0, 0 });
+            { QStringLiteral("Cruncher"), QStringLiteral("/seti/"), s, f, alarm, at(clock), Date, 0, 0 });
     }
+    static qint64 startOf(const UpdateResult &r) { return r.fields.DownloadStart ? (r.fields.DownloadStart - Day) / 1000 : 0; }
     static QString generic(int code)
     {
         return QStringLiteral("CPU: Cruncher\r\nSeti Path: /seti/\r\nError #: %1\r\nDescription: %2")
@@ -100,8 +107,8 @@ private Q_SLOTS:
         QTEST(r.percentRed.value(), "red");
         QTEST(r.fields.barPercent, "bar");
         QTEST(r.downloadingVisible.value(), "panel");
-        QTEST(r.fields.DownloadStart, "start");
-        QCOMPARE(r.log.mid(3), failure ? decision : decision << Closing);
+        QCOMPARE(startOf(r), fetched<qint32>("start"));
+        QCOMPARE(r.texts().mid(3), failure ? decision : decision << Closing);
         QCOMPARE(r.percentText.has_value(), failure == 0);
     }
 
@@ -116,17 +123,17 @@ private Q_SLOTS:
 
         r = run(snap(state), r.fields, 36031.25);
         QCOMPARE(r.failure, 53);
-        QCOMPARE(r.log.mid(3), (QStringList { Started, Text53 + Failure::Description(53), NotStarted }));
+        QCOMPARE(r.texts().mid(3), (QStringList { Started, Text53 + Failure::Description(53), NotStarted }));
         QCOMPARE(r.downloadCaption, NotStarted + QStringLiteral(".."));
         QVERIFY(r.fields.downloadNoticeRed && *r.downloadingVisible && *r.percentRed);
 
         r = run(snap(state, text(User), 90112), r.fields, 36062.25);
-        QCOMPARE(
-            r.log.mid(3), (QStringList { QStringLiteral("Alarm time is 31.25, Interval is 300"), Started, Closing }));
+        QCOMPARE(r.texts().mid(3),
+            (QStringList { QStringLiteral("Alarm time is 31, Interval is 300"), Started, Closing }));
         QCOMPARE(r.downloadCaption, NewUnit);
         QVERIFY(!r.fields.downloadNoticeRed);
         QCOMPARE(r.percentText, QStringLiteral("25%"));
-        QCOMPARE(r.fields.DownloadStart, 36031);
+        QCOMPARE(startOf(r), 36031);
     }
 
     void failureBranches_data()
@@ -196,8 +203,8 @@ private Q_SLOTS:
         QFETCH(QString, label3);
         const UpdateResult r = run(fetched<ClientSnapshot>("files"), fields(12.5f, 0, false, 12.5f));
         QTEST(r.failure, "failure");
-        QCOMPARE(r.log.first(), QStringLiteral("\r\nStarting Update of Cruncher"));
-        QTEST(r.log.mid(1), "branch");
+        QCOMPARE(r.texts().first(), QStringLiteral("\r\nStarting Update of Cruncher"));
+        QTEST(r.texts().mid(1), "branch");
         QCOMPARE(r.downloadCaption.value_or(QString()), label3);
         QCOMPARE(r.fields.downloadNoticeRed, !label3.isEmpty() && label3 != NewUnit);
         QCOMPARE(r.downloadingVisible.value_or(false), !label3.isEmpty());
@@ -206,34 +213,85 @@ private Q_SLOTS:
         QVERIFY(!r.unitNumberText && !r.downloaded && !r.playAlarm);
     }
 
+    // The watch times the download on real time, whatever the wall clocks do meanwhile.
     void downloadWatch_data()
     {
+        QTest::addColumn<QDateTime>("start"); // the reading that began the watch
+        QTest::addColumn<QDateTime>("now");
         QTest::addColumn<qint16>("alarm");
-        QTest::addColumn<qint32>("start");
-        QTest::addColumn<double>("clock");
         QTest::addColumn<QString>("logged");
-        QTest::addColumn<qint32>("startAfter");
+        const QTimeZone berlin("Europe/Berlin");
+        auto local = [&](int y, int mo, int d, int h, int mi, int s = 0, int ms = 0) {
+            return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), berlin);
+        };
         const QString late
             = QStringLiteral("Failed to download new work unit in time given.  Adjust alarm time to wait longer.");
-        QTest::newRow("in time") << qint16(5) << 1000 << 1300.0 << "Alarm time is 300, Interval is 300" << 1000;
-        QTest::newRow("late restarts the timing") << qint16(5) << 1000 << 1300.5 << late << 1300;
-        QTest::newRow("600 minutes") << qint16(600) << 1000 << 2000.0 << "Alarm time is 1000, Interval is 36000"
-                                     << 1000;
-        QTest::newRow("across midnight") << qint16(5) << 86390 << 20.25 << "Alarm time is 30.25, Interval is 300"
-                                         << 86390;
-        QTest::newRow("late across midnight") << qint16(5) << 86000 << 1000.0 << late << 1000;
-        QTest::newRow("milliseconds without noise")
-            << qint16(5) << 72962 << 72966.939 << "Alarm time is 4.939, Interval is 300" << 72962;
+        QTest::newRow("in time") << local(2026, 6, 1, 10, 0) << local(2026, 6, 1, 10, 5) << qint16(5)
+                                 << "Alarm time is 300, Interval is 300";
+        QTest::newRow("late") << local(2026, 6, 1, 10, 0) << local(2026, 6, 1, 10, 5, 0, 500) << qint16(5) << late;
+        QTest::newRow("600 minutes") << local(2026, 6, 1, 10, 0) << local(2026, 6, 1, 10, 16, 40) << qint16(600)
+                                     << "Alarm time is 1000, Interval is 36000";
+        QTest::newRow("milliseconds without noise") << local(2026, 6, 1, 20, 16, 2) << local(2026, 6, 1, 20, 16, 6, 939)
+                                                    << qint16(5) << "Alarm time is 4.939, Interval is 300";
+        QTest::newRow("across midnight") << local(2026, 6, 1, 23, 59, 50) << local(2026, 6, 2, 0, 0, 20, 250)
+                                         << qint16(5) << "Alarm time is 30.25, Interval is 300";
+        QTest::newRow("late across midnight") << local(2026, 6, 1, 23, 53, 20) << local(2026, 6, 2, 0, 16, 40)
+                                              << qint16(5) << late;
+        QTest::newRow("started at 00:00:00") << local(2026, 6, 2, 0, 0) << local(2026, 6, 2, 0, 5, 1) << qint16(5)
+                                             << late;
+        // 20 real minutes while the clocks go forward an hour, then back an hour.
+        QTest::newRow("clocks forward") << local(2026, 3, 29, 1, 50) << local(2026, 3, 29, 3, 10) << qint16(60)
+                                        << "Alarm time is 1200, Interval is 3600";
+        QTest::newRow("clocks back") << QDateTime(QDate(2026, 10, 25), QTime(0, 50), Qt::UTC).toTimeZone(berlin)
+                                     << QDateTime(QDate(2026, 10, 25), QTime(1, 10), Qt::UTC).toTimeZone(berlin)
+                                     << qint16(30) << "Alarm time is 1200, Interval is 1800";
     }
     void downloadWatch()
     {
+        QFETCH(QDateTime, start);
+        QFETCH(QDateTime, now);
         QFETCH(QString, logged);
-        const UpdateResult r = run(snap(text(QStringLiteral("prog=1\ncpu=9\n")), text(User), 1000),
-            fields(100, fetched<qint32>("start"), false, 100), fetched<double>("clock"), fetched<qint16>("alarm"));
+        const ClientSnapshot finished = snap(text(QStringLiteral("prog=1\ncpu=9\n")), text(User), 1000);
+        auto readAt = [&](const QDateTime &when, const MonitorFields &before) {
+            Clock::SetFake(when);
+            const UpdateClock clock = UpdateClock::Now();
+            Clock::SetFake({});
+            return StatsInterpreter::Run({ QStringLiteral("Cruncher"), QStringLiteral("/seti/"), finished, before,
+                fetched<qint16>("alarm"), clock.utcMs, clock.date, 0, 0 });
+        };
+        const UpdateResult first = readAt(start, fields(100, 0, false, 100));
+        QVERIFY(first.texts().at(3).startsWith(QLatin1String("Downloading started at ")));
+        QVERIFY(first.fields.DownloadStart > 0);
+        const UpdateResult r = readAt(now, first.fields);
         QCOMPARE(r.failure, 0);
-        QCOMPARE(r.log.at(3), logged);
+        QCOMPARE(r.texts().at(3), logged);
+        QCOMPARE(r.log.at(3).kind, r.playAlarm ? LogKind::Alarm : LogKind::Reading);
         QCOMPARE(r.playAlarm, logged.startsWith(QLatin1String("Failed")));
-        QTEST(r.fields.DownloadStart, "startAfter");
+        // A late download's timing starts again for the next alarm; its real start stays.
+        QCOMPARE(r.fields.DownloadStart, r.playAlarm ? now.toMSecsSinceEpoch() : start.toMSecsSinceEpoch());
+        QCOMPARE(r.fields.downloadSince, start.toMSecsSinceEpoch());
+    }
+
+    // A restart while a download is late: the watch goes on from the download's real start (kept
+    // in the CPU's settings), so the first reading sounds the alarm and counts the lateness from
+    // there, not from the start of the program.
+    void restartDuringLateDownload()
+    {
+        const qint64 began = Day + 3600 * 1000;
+        Cpu cpu;
+        cpu.name = QStringLiteral("Cruncher");
+        cpu.path = QStringLiteral("/seti/");
+        cpu.resumeDownload(Cpu::DownloadStartedFromText(Cpu::DownloadStartedText(began)));
+        QCOMPARE(cpu.fields.downloadSince, began);
+        ReadingContext context;
+        context.alarmMinutes = 5;
+        context.clock = { began + 12 * 60 * 1000, Date };
+        const ReadingOutcome o
+            = ApplyReading(cpu, snap(text(QStringLiteral("prog=1\ncpu=9\n")), text(User), 1000), context);
+        QVERIFY(o.playAlarm);
+        QCOMPARE(cpu.status.state, CpuState::DownloadLate);
+        QCOMPARE(cpu.status.words(), QStringLiteral("download late 7 min"));
+        QVERIFY(!o.downloadStartChanged);
     }
 
     // The status bar's account figures follow the most advanced account file and never go down.

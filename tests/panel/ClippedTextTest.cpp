@@ -67,15 +67,15 @@ private Q_SLOTS:
             SettingsStore::save(names[i], Schema::CPUPath, dir);
         }
         SettingsStore::saveInt(Schema::AppSettings, Schema::TotalCPUs, int(names.size()));
-        options.Scroll = true;
+        options.update([](OptionValues &v) { v.Scroll = true; });
         mfrmTavrik w(options);
         w.Load();
         QTRY_VERIFY(!w.isLoading() && w.cycle().isIdle());
-        w.mnuWindowTileGrid_Click();
+        w.findChild<QAction *>(QStringLiteral("mnuWindowTileGrid"))->trigger();
         for (frmSetiControl *cpu : w.cpuWindows())
             QVERIFY2(clipped(cpu).isEmpty(), qPrintable(cpu->CPUName() + u' ' + clipped(cpu).join(", ")));
 
-        w.mnuWindowOverview_Click();
+        w.findChild<QAction *>(QStringLiteral("mnuWindowOverview"))->trigger();
         w.overview()->fitColumns();
         const QTableView *table = w.overview()->table();
         QStringList cut;

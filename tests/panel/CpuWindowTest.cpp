@@ -1,6 +1,7 @@
 #include "SimulatedClient.h"
 #include "common/TestSupport.h"
 #include "dialogs/frmCPUInfo.h"
+#include "fleet/Fleet.h"
 #include "log/frmMessages.h"
 #include "monitor/ClientReader.h"
 #include "monitor/StatusTotals.h"
@@ -37,15 +38,20 @@ class CpuWindowTest : public QObject
     std::unique_ptr<IsolatedSettings> m_settings;
     std::unique_ptr<QTemporaryDir> m_client;
     std::unique_ptr<SimulatedClient> m_sim;
-    std::unique_ptr<StatusTotals> m_totals;
     Options m_options;
+    std::unique_ptr<Fleet> m_fleet;
     QList<QPointer<frmSetiControl>> m_windows;
 
-    frmSetiControl *window(const QString &name, const QString &path)
+    // A CPU of the fleet with its window, as the panel makes them.
+    frmSetiControl *window(const QString &name, const QString &path, QMdiArea *area = nullptr)
     {
-        auto *w = new frmSetiControl(m_options, *m_totals);
-        w->setCPUName(name);
-        w->setCPUPath(path);
+        Cpu *cpu = m_fleet->restore(name, path);
+        auto *w = new frmSetiControl(*m_fleet, cpu->key);
+        connect(m_fleet.get(), &Fleet::readingApplied, w, [w](quint64 key) {
+            if (key == w->key())
+                w->showRecord();
+        });
+        w->Load(area);
         m_windows << w;
         return w;
     }
@@ -54,16 +60,11 @@ class CpuWindowTest : public QObject
     {
         return w->findChild<T *>(QLatin1String(name));
     }
-    // What the update cycle hands the window after reading its folder.
-    static void read(frmSetiControl *w) { w->UpdateDisplay(ClientReader::Read(w->CPUPath())); }
+    // What the update cycle hands the fleet after reading the CPU's folder.
+    void read(frmSetiControl *w) { m_fleet->applyReading(w->key(), w->CPUPath(), ClientReader::Read(w->CPUPath())); }
     static QColor colour(const QWidget *w) { return w->palette().color(QPalette::WindowText); }
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     static QString log() { return frmMessages::exists() ? frmMessages::instance()->Message() : QString(); }
-    static QString settingsText(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
 
 private Q_SLOTS:
     void init()
@@ -74,9 +75,10 @@ private Q_SLOTS:
         m_sim->setProgress(0.5, 3600);
         m_sim->setAccount(120, 119, 7200);
         QVERIFY(m_sim->start());
-        m_totals = std::make_unique<StatusTotals>();
-        m_options = Options();
-        m_options.AlarmInterval = 5;
+        m_options.setValues(OptionValues());
+        m_options.update([](OptionValues &v) { v.AlarmInterval = 5; });
+        m_fleet = std::make_unique<Fleet>(m_options);
+        connect(m_fleet.get(), &Fleet::logged, this, [](const LogEntries &entries) { frmMessages::Append(entries); });
         Clock::SetFake(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
     }
 
@@ -85,11 +87,11 @@ private Q_SLOTS:
         for (const auto &w : std::as_const(m_windows))
             delete w.data();
         m_windows.clear();
-        frmCPUInfo::setScript({});
         frmMessages::unloadInstance();
         flushDeletes();
-        m_totals.reset();
+        m_fleet.reset();
         m_settings.reset();
+        Clock::SetFake({});
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
@@ -97,7 +99,6 @@ private Q_SLOTS:
     void showsTheClientAsItGoes()
     {
         frmSetiControl *w = window(QStringLiteral("Alpha"), m_client->path()); // no separator at the end
-        QVERIFY(w->Load(nullptr));
         read(w);
         const QString dir = m_client->path() + u'/';
         auto *percent = get(w, "lblPercent");
@@ -111,8 +112,8 @@ private Q_SLOTS:
         QCOMPARE(colour(percent), colours.moving);
         QCOMPARE(w->attentionWords(), QString());
         QCOMPARE(get<QProgressBar>(w, "ProgressBar1")->value(), 50);
-        QCOMPARE(m_totals->downloaded(), QStringLiteral("120"));
-        QCOMPARE(m_totals->currentSeconds(), 3600.0);
+        QCOMPARE(m_fleet->totals().downloaded(), QStringLiteral("120"));
+        QCOMPARE(m_fleet->totals().currentSeconds(), 3600.0);
         QVERIFY(log().contains(QStringLiteral("Starting Update of Alpha\r\nReading file ") + dir));
         QVERIFY(log().contains(QStringLiteral("Loaded successfully.\r\nName: Alpha\r\nPath: ") + dir + u'\r'));
 
@@ -132,17 +133,13 @@ private Q_SLOTS:
                 "Downloaded", "Uploaded", "Download" }));
         // A long path loses its middle, never its ends, and its tip is the whole path.
         const QString longPath = dir + QStringLiteral("shares/lab/nodes/seven/client/") + QString(40, u'x') + u'/';
-        w->setCPUPath(longPath);
-        w->applyNameAndPath();
-        auto *path = static_cast<ElidedLabel *>(get(w, "lblPath"));
+        auto *path = static_cast<ElidedLabel *>(get(window(QStringLiteral("Far"), longPath), "lblPath"));
         QCOMPARE(path->toolTip(), longPath);
         const QString elided = path->shownText();
         QVERIFY2(elided.startsWith(dir.left(4)) && elided.endsWith(QStringLiteral("xx/")) && elided.contains(u'\u2026'),
             qPrintable(elided));
         QVERIFY(path->fontMetrics().horizontalAdvance(elided) <= path->contentsRect().width());
-        w->setCPUPath(dir);
-        w->applyNameAndPath();
-        QCOMPARE(m_totals->currentSeconds(), 3600.0); // read twice, counted once
+        QCOMPARE(m_fleet->totals().currentSeconds(), 3600.0); // read twice, counted once
         QVERIFY(!get<QWidget>(w, "picDownloading")->isVisible());
 
         m_sim->setDownloadBytes(SimulatedClient::FullDownload / 4);
@@ -163,42 +160,36 @@ private Q_SLOTS:
         w->setPalette(dark);
         for (const char *name : { "lblPercent", "Label3" })
             QVERIFY2(StateColours::Contrast(colour(get(w, name)), QColor(40, 40, 40)) >= 4.5, name);
-        QCOMPARE(m_totals->uploaded(), QStringLiteral("120"));
+        QCOMPARE(m_fleet->totals().uploaded(), QStringLiteral("120"));
     }
 
     // A download that takes longer than the alarm interval sounds the alarm once per interval.
     void alarm()
     {
-        QTemporaryDir sounds;
-        m_options.AlarmSound = sounds.filePath(QStringLiteral("alarm.wav"));
-        m_options.SoundsOn = true;
-        QVERIFY(WriteTextFile(m_options.AlarmSound, "RIFF"));
-        QStringList played;
-        bksPublicModule::SetWavePlayer([&played](const QString &path, bool wait, bool loop) {
-            played << QStringLiteral("%1 %2 %3").arg(path).arg(wait).arg(loop);
-        });
+        QSignalSpy alarms(m_fleet.get(), &Fleet::alarmDue);
         m_sim->setDownloadBytes(1000);
         QVERIFY(m_sim->start());
         frmSetiControl *w = window(QStringLiteral("Beta"), m_client->path());
-        QVERIFY(w->Load(nullptr));
         read(w); // from 0 to 100: moving
         read(w); // the watch starts
-        for (int minutes : { 5, 0, 5, 0, 5, 0 }) {
-            if (played.size() == 2) // the sound is gone: the alarm that cannot be heard is written down
-                QFile::remove(m_options.AlarmSound);
+        for (int minutes : { 5, 0, 5, 0 }) {
             Clock::Advance(minutes * 60000 + (minutes ? 0 : 1000));
             read(w);
         }
-        QCOMPARE(played, QStringList(2, m_options.AlarmSound + QStringLiteral(" 0 0")));
-        QCOMPARE(log().count(QStringLiteral("The download alarm of Beta could not be played: the sound file does not "
-                                            "exist (the sound is %1).")
-                                 .arg(QDir::toNativeSeparators(m_options.AlarmSound))),
-            1);
+        QCOMPARE(alarms.count(), 2);
         QVERIFY(log().contains(QStringLiteral("Failed to download new work unit in time given.  Adjust alarm")));
+        // The download's start is kept with the CPU while it is timed, for a restart to go on from.
+        QCOMPARE(SettingsStore::get(QStringLiteral("Beta"), Schema::DownloadStarted, {}),
+            Cpu::DownloadStartedText(QDateTime(QDate(2026, 12, 6), QTime(10, 0)).toMSecsSinceEpoch()));
+        m_sim->setProgress(0.01, 10);
+        QVERIFY(m_sim->start());
+        read(w);
+        QCOMPARE(SettingsStore::get(QStringLiteral("Beta"), Schema::DownloadStarted, QStringLiteral("gone")),
+            QStringLiteral("gone"));
     }
 
-    // Windows unloaded at shutdown leave numbered entries and their own sections. A stored
-    // minimised window keeps its stored place.
+    // The hand-over at shutdown leaves numbered entries and every CPU's section with its
+    // window's place; a stored minimised window keeps its stored place.
     void handOverEntries()
     {
         const QString &app = Schema::AppSettings;
@@ -206,16 +197,20 @@ private Q_SLOTS:
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::Top, QStringLiteral("999")));
         QVERIFY(SettingsStore::save(QStringLiteral("B"), Schema::AllowUpdates, QStringLiteral("False")));
         QList<QPointer<frmSetiControl>> windows;
-        for (const char *name : { "A", "B", "C" }) {
+        for (const char *name : { "A", "B", "C" })
             windows << window(QLatin1String(name), m_client->path());
-            QVERIFY(windows.last()->Load(nullptr));
-        }
         QVERIFY(windows[0]->AllowUpdates() && windows[0]->PutOnDisplay() && !windows[1]->AllowUpdates());
         QCOMPARE(Framework::WindowStateCode(windows[1]), 1);
         QCOMPARE(Framework::GeometryTwips(windows[0]), QRect(105, 105, 4725, 1590));
 
-        for (const auto &w : windows)
-            w->Unload();
+        {
+            const SettingsStore::Batch batch;
+            m_fleet->handOver();
+            for (const auto &w : windows) {
+                w->savePlace();
+                w->Unload();
+            }
+        }
         QVERIFY(windows[2] && windows[2]->isUnloaded()); // deleted later, not at once
         flushDeletes();
         QVERIFY(!windows[0] && !windows[1] && !windows[2]);
@@ -230,47 +225,11 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore::getPlacement(QStringLiteral("A"), QRect()), QRect(105, 105, 4725, 1590));
     }
 
-    // A window shown without a CPU asks for one; given none it reports it and leaves nothing.
-    void blankCpuAsksForOne_data()
-    {
-        QTest::addColumn<bool>("answer");
-        QTest::newRow("given a CPU") << true;
-        QTest::newRow("cancelled") << false;
-    }
-
-    void blankCpuAsksForOne()
-    {
-        QFETCH(bool, answer);
-        QVERIFY(SettingsStore::save(Schema::AppSettings, Schema::DefaultAllowUpdates, QStringLiteral("0")));
-        const QString settingsBefore = settingsText(m_settings->configFile());
-        bool boxesFromDefaults = false;
-        frmCPUInfo::setScript([&](frmCPUInfo &dialog) {
-            boxesFromDefaults
-                = !get<QCheckBox>(&dialog, "Check1_0")->isChecked() && get<QCheckBox>(&dialog, "Check1_1")->isChecked();
-            get<QLineEdit>(&dialog, "tbCPUName")->setText(QStringLiteral("Fresh"));
-            get<QLineEdit>(&dialog, "tbSetiDir")->setText(m_client->path());
-            get<QPushButton>(&dialog, answer ? "Command1_0" : "Command1_1")->click();
-        });
-        QPointer<frmSetiControl> w = window(QString(), QString());
-        QCOMPARE(w->Load(nullptr), answer);
-        QVERIFY(boxesFromDefaults);
-        if (answer) {
-            QCOMPARE(w->CPUName() + w->CPUPath(), QStringLiteral("Fresh") + m_client->path() + u'/');
-            QVERIFY(w->AllowUpdates()); // the new CPU's own section decides, and it has none yet
-            return;
-        }
-        QVERIFY(log().contains(QStringLiteral("Name or path not valid.\r\nName: \r\nPath:\r\n")));
-        flushDeletes();
-        QVERIFY(!w);
-        QCOMPARE(settingsText(m_settings->configFile()), settingsBefore);
-    }
-
     void closeBoxMinimises()
     {
         QMdiArea area;
         area.show();
-        frmSetiControl *w = window(QStringLiteral("Mdi"), m_client->path());
-        QVERIFY(w->Load(&area));
+        frmSetiControl *w = window(QStringLiteral("Mdi"), m_client->path(), &area);
         QPointer<QMdiSubWindow> sub = qobject_cast<QMdiSubWindow *>(w->parentWidget());
         QVERIFY(sub && sub->windowTitle() == QLatin1String("Mdi"));
         QVERIFY(!sub->close());
@@ -294,7 +253,8 @@ private Q_SLOTS:
     void mouse()
     {
         QFETCH(QString, target);
-        frmSetiControl w(m_options, *m_totals);
+        Cpu *cpu = m_fleet->restore(QStringLiteral("Mouse"), QStringLiteral("/m/"));
+        frmSetiControl w(*m_fleet, cpu->key);
         w.show();
         get<QWidget>(&w, "picDownloading")->show();
         QWidget *t = target.isEmpty() ? &w : w.findChild<QWidget *>(target);
@@ -315,23 +275,23 @@ private Q_SLOTS:
         QCOMPARE(popup.count(), 3);
     }
 
-    // A reading that arrives after the window was unloaded, or for a window without a path,
-    // changes nothing.
-    void readingAfterUnloadOrWithoutPath()
+    // A reading of a CPU since removed, or of a folder it no longer has, changes nothing.
+    void readingAfterRemoveOrEdit()
     {
         QPointer<frmSetiControl> w = window(QStringLiteral("Brief"), m_client->path());
-        QVERIFY(w->Load(nullptr));
+        const quint64 key = w->key();
+        const QString path = w->CPUPath();
+        const ClientSnapshot files = ClientReader::Read(path);
+        QVERIFY(m_fleet->edit(key, QStringLiteral("Brief"), QStringLiteral("/elsewhere"), true, true));
         const QString before = log();
-        const ClientSnapshot files = ClientReader::Read(w->CPUPath());
+        m_fleet->applyReading(key, path, files);
+        QCOMPARE(log(), before);
+        m_fleet->remove(key);
         w->Unload();
-        w->UpdateDisplay(files);
+        m_fleet->applyReading(key, QStringLiteral("/elsewhere/"), files);
         QCOMPARE(log(), before);
         flushDeletes();
         QVERIFY(!w);
-
-        frmSetiControl *noPath = window(QStringLiteral("NoPath"), QString());
-        noPath->UpdateDisplay(files);
-        QCOMPARE(log(), before);
     }
 };
 

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -132,7 +133,7 @@ private Q_SLOTS:
     {
         m_settings = std::make_unique<IsolatedSettings>();
         m_clients = std::make_unique<QTemporaryDir>();
-        m_options = Options();
+        m_options.setValues(OptionValues());
         modTavrik::LoadOptions(m_options);
     }
 
@@ -239,7 +240,7 @@ private Q_SLOTS:
         QVERIFY(frmMessages::instance()->findChild<QPlainTextEdit *>()->height()
             > 8 * frmMessages::instance()->fontMetrics().lineSpacing());
         qobject_cast<QMdiSubWindow *>(log)->showMaximized();
-        w.mnuWindowTileGrid_Click();
+        item(w, "mnuWindowTileGrid")->trigger();
         QVERIFY(!log->isMaximized());
         QVERIFY(apart(frames()));
         const int width = w.mdiArea()->viewport()->width();
@@ -248,7 +249,7 @@ private Q_SLOTS:
             QVERIFY(Framework::FrameOf(cpu)->geometry().bottom() < w.mdiArea()->viewport()->height());
         }
 
-        w.mnuWindowOverview_Click();
+        item(w, "mnuWindowOverview")->trigger();
         QTableView *table = w.overview()->table();
         QCOMPARE(table->model()->rowCount(), 12);
         table->sortByColumn(CpuStatusModel::State, Qt::DescendingOrder);
@@ -303,7 +304,51 @@ private Q_SLOTS:
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Loft")));
         QVERIFY(!SettingsStore::sectionExists(QStringLiteral("0")));
         QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
-        QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
+        QCOMPARE(SettingsStore::getInt16(Schema::AppSettings, Schema::TotalCPUs, QStringLiteral("0")), qint16(0));
+
+        // An Add given no CPU says so and stores nothing.
+        frmCPUInfo::setScript(
+            [](frmCPUInfo &dlg) { dlg.findChild<QPushButton *>(QStringLiteral("Command1_1"))->click(); });
+        w.mnuCPUAdd_Click();
+        frmCPUInfo::setScript({});
+        QCOMPARE(w.cpuWindows().size(), 1);
+        QCOMPARE(stored(Schema::AppSettings, Schema::CPUs), QStringLiteral("Den,"));
+        QVERIFY(frmMessages::instance()->Message().contains(QLatin1String("Name or path not valid.\r\nName: ")));
+        QVERIFY(w.close());
+    }
+
+    // The pop-up menu's commands act on the window it was opened on, which becomes the active one.
+    void popupActsOnItsWindow()
+    {
+        storeHandOver({ QStringLiteral("Den"), QStringLiteral("Attic") }, { writeClient("a"), writeClient("b") });
+        mfrmTavrik w(m_options);
+        w.Load();
+        settle(w);
+        frmSetiControl *den = w.cpuWindows().at(0);
+        frmSetiControl *attic = w.cpuWindows().at(1);
+        for (const char *command : { "mnuPopAllowUpdates", "mnuPopPutOnDisplay", "mnuPopInfo", "mnuPopRemove" }) {
+            activate(w, attic);
+            w.popupFor(den, QPoint(10, 10));
+            w.findChild<QMenu *>(QStringLiteral("mnuPop"))->close();
+            QCOMPARE(w.activeCpu(), den);
+            activate(w, attic); // the menu still acts on the window it was opened for
+            QString asked;
+            frmCPUInfo::setScript([&](frmCPUInfo &dlg) {
+                asked = dlg.findChild<QLineEdit *>(QStringLiteral("tbCPUName"))->text();
+                fillAndClose(dlg, QStringLiteral("Study"), QString());
+            });
+            Prompt::SetNextYesNo(true);
+            item(w, command)->trigger();
+            frmCPUInfo::setScript({});
+            if (qstrcmp(command, "mnuPopInfo") == 0)
+                QCOMPARE(asked, QStringLiteral("Den"));
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(names(w.cpuWindows()), QStringList { QStringLiteral("Attic") });
+        QVERIFY(attic->AllowUpdates() && attic->PutOnDisplay());
+        QVERIFY(!SettingsStore::sectionExists(QStringLiteral("Study"))
+            && SettingsStore::sectionExists(QStringLiteral("Attic")));
+        QCOMPARE(Prompt::Asked().last(), QStringLiteral("Tavrik"));
         QVERIFY(w.close());
     }
 
@@ -389,11 +434,11 @@ private Q_SLOTS:
         settle(w);
         QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("0"));
 
-        // A close from the system waits for the cycle and then goes ahead.
+        // A close from the system does not wait: the cycle is abandoned, the list handed over.
         w.mnuRefresh_Click();
+        QVERIFY(w.cycle().isCycling());
         w.closeFromSystem();
-        QVERIFY(w.isVisible());
-        QTRY_VERIFY(!w.isVisible());
+        QVERIFY(!w.isVisible());
         QCOMPARE(stored(Schema::AppSettings, Schema::TotalCPUs), QStringLiteral("1"));
     }
 
@@ -449,7 +494,7 @@ private Q_SLOTS:
     void minimiseShowsTheDisplay()
     {
         QFETCH(bool, scroll);
-        m_options.Scroll = scroll;
+        m_options.update([&](OptionValues &v) { v.Scroll = scroll; });
         storeHandOver({ QStringLiteral("Den") }, { writeClient("a") });
         mfrmTavrik w(m_options);
         w.Load();

@@ -5,11 +5,15 @@
 #include "settings/SingleInstance.h"
 
 #include <QDir>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <future>
+#include <memory>
+#include <vector>
 
 // The program's command line and second start, run as the user runs them.
 class StartTest : public QObject
@@ -115,6 +119,17 @@ private Q_SLOTS:
         QObject::connect(&channel, &InstanceChannel::showRequested, &w, [&w] { InstanceChannel::BringForward(&w); });
         QVERIFY(!InstanceChannel::AskToShow(name, 200)); // nobody listens yet
         QVERIFY(channel.listen());
+        // Connections that never speak are closed (beyond the limit at once, the rest when idle),
+        // and the channel still answers afterwards.
+        std::vector<std::unique_ptr<QLocalSocket>> silent;
+        for (int i = 0; i < 40; ++i) {
+            silent.push_back(std::make_unique<QLocalSocket>());
+            silent.back()->connectToServer(name);
+            QTest::qWait(5);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(silent.begin(), silent.end(),
+                                     [](const auto &c) { return c->state() == QLocalSocket::UnconnectedState; }),
+            InstanceChannel::IdleMs + 3000);
         auto asked = std::async(std::launch::async, [name] { return InstanceChannel::AskToShow(name); });
         QTRY_VERIFY(!w.isMinimized() && w.isVisible());
         QVERIFY(asked.get());

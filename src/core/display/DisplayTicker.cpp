@@ -43,15 +43,17 @@ bool DisplayTicker::Tick(qint16 scrollInterval)
 bool DisplayTicker::changeCPU()
 {
     const QList<WindowView> views = m_source ? m_source() : QList<WindowView>();
-    auto qualifiesAt = [&views](qint16 i) { return i >= 0 && i < views.size() && Qualifies(views.at(i)); };
+    auto qualifiesAt = [&views](qsizetype i) { return i >= 0 && i < views.size() && Qualifies(views.at(i)); };
 
+    // A long list is searched to its end: CPUs past the first few hundred are shown too.
+    const qsizetype last = qMax<qsizetype>(LastScanPosition, views.size());
     while (!qualifiesAt(m_scanPosition)) {
         ++m_scanPosition;
-        if (m_scanPosition > LastScanPosition)
+        if (m_scanPosition > last)
             break;
     }
     bool changed = false;
-    if (m_scanPosition < LastScanPosition) {
+    if (m_scanPosition < last) {
         const WindowView &view = views.at(m_scanPosition);
         if (view.percentText)
             m_percent = *view.percentText;

@@ -27,7 +27,7 @@ public:
     // Gives the loaded windows in load order. Asked only on ticks that change the CPU.
     using ViewSource = std::function<QList<WindowView>()>;
 
-    // The search gives up once the scan position passes this.
+    // The search gives up once the scan position passes this, or the end of a longer list.
     static constexpr qint16 LastScanPosition = 500;
 
     explicit DisplayTicker(ViewSource source);
@@ -51,7 +51,7 @@ public:
         const QString &name, const QString &stateWords, int room, const std::function<int(const QString &)> &width);
 
     qint16 tickCount() const { return m_tickCount; }
-    qint16 scanPosition() const { return m_scanPosition; }
+    qsizetype scanPosition() const { return m_scanPosition; }
     bool isBusy() const { return m_busy; }
     bool updateNowPending() const { return m_updateNow; }
 
@@ -66,7 +66,7 @@ private:
     QString m_state;
     CpuState m_cpuState = CpuState::Unknown;
     qint16 m_tickCount = 0;
-    qint16 m_scanPosition = 0;
+    qsizetype m_scanPosition = 0;
     bool m_busy = false;
     bool m_updateNow = false;
 };

@@ -1,5 +1,7 @@
 #include "export/Exporter.h"
 
+#include "monitor/StatusTotals.h"
+#include "monitor/UpdateCycle.h"
 #include "panel/CpuList.h"
 #include "settings/Conv.h"
 #include "settings/Options.h"
@@ -7,12 +9,12 @@
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
 #include "shared/Failure.h"
+#include "shared/SafeFile.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -38,42 +40,26 @@ double Ratio(float percent)
 
 Exporter::Exporter(const Options &options, const QString &textFile, QObject *parent)
     : QObject(parent)
-    , m_options(options)
+    , m_fleet(options)
     , m_textFile(textFile)
-    , m_cycle(options)
 {
-    m_cycle.setTargets([this] {
-        QList<UpdateCycle::Target> targets;
-        targets.reserve(m_cpus.size());
-        for (qsizetype i = 0; i < m_cpus.size(); ++i)
-            targets.append({ quint64(i), m_cpus[i].path });
-        return targets;
-    });
-    connect(&m_cycle, &UpdateCycle::cycleStarted, this, [this] { m_cycleTime.start(); });
-    connect(&m_cycle, &UpdateCycle::readingReady, this, &Exporter::onReading);
-    connect(&m_cycle, &UpdateCycle::cycleFinished, this, &Exporter::onCycleFinished);
+    m_fleet.setStoresDownloadStarts(false); // kept in the state file instead
+    connect(&m_fleet, &Fleet::cycleStarted, this, [this] { m_cycleTime.start(); });
+    connect(&m_fleet, &Fleet::readingApplied, this, [this](quint64, const ReadingOutcome &o) { onReading(o); });
+    connect(&m_fleet, &Fleet::cycleFinished, this, &Exporter::onCycleFinished);
 }
 
-QList<Exporter::Cpu> Exporter::StoredCpus()
+void Exporter::loadStoredCpus()
 {
-    QList<Cpu> out;
-    for (const auto &[name, path] : CpuList::Read().cpus) {
-        if (SettingsStore::getBool(name, Schema::AllowUpdates, Schema::BoolTrue).value_or(true))
-            out.append({ name, path });
-    }
-    return out;
+    setCpus(CpuList::Read().cpus);
 }
 
-void Exporter::setCpus(const QList<Cpu> &cpus)
+void Exporter::setCpus(const QList<QPair<QString, QString>> &cpus)
 {
-    m_cpus.clear();
-    for (const Cpu &c : cpus) {
-        ExportedCpu e;
-        e.name = c.name;
-        e.path = c.path;
-        e.metrics.name = c.name;
-        m_cpus.append(e);
-    }
+    for (const Cpu *cpu : QList<Cpu *>(m_fleet.cpus()))
+        m_fleet.remove(cpu->key);
+    for (const auto &[name, path] : cpus)
+        m_fleet.restore(name, path);
     loadState();
 }
 
@@ -85,96 +71,53 @@ void Exporter::setStateFile(const QString &file)
 
 void Exporter::runCycle()
 {
-    m_cycle.refresh();
+    m_fleet.cycle().refresh();
 }
 
 void Exporter::stop()
 {
-    m_cycle.stop();
+    m_fleet.cycle().stop();
 }
 
-void Exporter::Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSnapshot &files, qint16 alarmInterval,
-    const UpdateClock &clock, double unixTime)
+CpuMetrics Exporter::Metrics(const Cpu &cpu, const QDateTime &now)
 {
-    UpdateInput in;
-    in.name = cpu.name;
-    in.path = cpu.path;
-    in.files = files;
-    in.fields = cpu.fields;
-    in.alarmInterval = alarmInterval;
-    in.clock = clock.seconds;
-    in.date = clock.date;
-    in.shownDownloaded = account.shownDownloaded;
-    in.shownUploaded = account.shownUploaded;
-    const UpdateResult r = StatsInterpreter::Run(in);
-
-    cpu.fields = r.fields;
-    CpuMetrics &m = cpu.metrics;
-    m.failure = r.failure;
-    if (r.failure)
-        ++m.failures[r.failure];
-    else
-        m.lastSuccess = unixTime;
+    CpuMetrics m;
+    m.name = cpu.name;
+    // Not read yet counts as working, as the panel's window shows a CPU before its first reading.
+    m.state = cpu.status.state == CpuState::Unknown ? CpuState::Working : cpu.status.state;
+    m.failure = cpu.status.state == CpuState::Unknown ? 0 : cpu.lastFailureCode;
     m.progressRatio = Ratio(cpu.fields.Percent);
-    if (r.cpuSeconds)
-        m.cpuSeconds = *r.cpuSeconds;
-
-    if (r.downloaded) {
-        account.shownDownloaded = Conv::Val(*r.downloaded);
-        account.metrics.received = account.shownDownloaded;
-    }
-    if (r.uploaded) {
-        account.shownUploaded = Conv::Val(*r.uploaded);
-        account.metrics.sent = account.shownUploaded;
-    }
-    if (r.totalSeconds)
-        account.metrics.cpuSeconds = *r.totalSeconds;
-
-    const QDateTime now = QDateTime::fromMSecsSinceEpoch(qint64(unixTime * 1000.0));
-    cpu.status = CpuStatus::Next(cpu.status, r, now, alarmInterval);
-    switch (cpu.status.state) {
-    case CpuState::Unknown:
-    case CpuState::Working:
-        m.state = MetricState::Working;
-        break;
-    case CpuState::Downloading:
-        m.state = MetricState::Downloading;
-        break;
-    case CpuState::Stalled:
-        m.state = MetricState::Stalled;
-        break;
-    case CpuState::DownloadLate:
-        m.state = MetricState::DownloadLate;
-        break;
-    case CpuState::Unreachable:
-        m.state = MetricState::Unreachable;
-        break;
-    case CpuState::Failed:
-        m.state = MetricState::Failed;
-        break;
-    }
-    const bool waiting = m.state == MetricState::Downloading || m.state == MetricState::DownloadLate;
+    m.cpuSeconds = cpu.cpuSeconds;
+    if (cpu.status.lastGood.isValid())
+        m.lastSuccess = double(cpu.status.lastGood.toMSecsSinceEpoch()) / 1000.0;
     const QDateTime &since = cpu.status.downloadSince;
+    const bool waiting = m.state == CpuState::Downloading || m.state == CpuState::DownloadLate;
     m.downloadSeconds = waiting && since.isValid() ? std::max(0.0, since.msecsTo(now) / 1000.0) : 0;
+    m.failures = cpu.failureCounts;
+    return m;
+}
+
+void Exporter::onReading(const ReadingOutcome &outcome)
+{
+    const UpdateResult &r = outcome.result;
+    if (r.downloaded)
+        m_account.received = Conv::Val(*r.downloaded);
+    if (r.uploaded)
+        m_account.sent = Conv::Val(*r.uploaded);
+    if (r.totalSeconds)
+        m_account.cpuSeconds = *r.totalSeconds;
 }
 
 ExportSnapshot Exporter::snapshot() const
 {
     ExportSnapshot s;
-    s.cpus.reserve(m_cpus.size());
-    for (const ExportedCpu &c : m_cpus)
-        s.cpus.append(c.metrics);
-    s.account = m_account.metrics;
+    const QDateTime now = Clock::Now();
+    for (const Cpu *cpu : m_fleet.cpus())
+        if (cpu->allowUpdates)
+            s.cpus.append(Metrics(*cpu, now));
+    s.account = m_account;
     s.cycleSeconds = m_cycleSeconds;
     return s;
-}
-
-void Exporter::onReading(quint64 key, const QString &path, const ClientSnapshot &files)
-{
-    if (key >= quint64(m_cpus.size()) || m_cpus[qsizetype(key)].path != path)
-        return;
-    const double unixTime = double(Clock::Now().toMSecsSinceEpoch()) / 1000.0;
-    Apply(m_cpus[qsizetype(key)], m_account, files, m_options.AlarmInterval, UpdateClock::Now(), unixTime);
 }
 
 void Exporter::onCycleFinished()
@@ -189,30 +132,32 @@ void Exporter::onCycleFinished()
 
 bool Exporter::writeText(const QString &file, const QByteArray &text)
 {
-    // A temporary file in the same folder, renamed over the old one once complete.
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit())
+    QString why;
+    if (SafeFile::WriteWhole(file, text, &why))
         return true;
-    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + file + QStringLiteral(": ") + out.errorString();
+    m_error += (m_error.isEmpty() ? QString() : QStringLiteral("; ")) + why;
     return false;
 }
 
 QByteArray Exporter::stateText() const
 {
     QJsonArray cpus;
-    for (const ExportedCpu &c : m_cpus) {
-        const MonitorFields &f = c.fields;
-        cpus.append(QJsonObject { { "name", c.name }, { "path", c.path }, { "percent", double(f.Percent) },
+    for (const Cpu *c : m_fleet.cpus()) {
+        const MonitorFields &f = c->fields;
+        cpus.append(QJsonObject { { "name", c->name }, { "path", c->path }, { "percent", double(f.Percent) },
             { "lastPercent", double(f.LastPercent) }, { "downloadPercent", double(f.DownloadPercent) },
-            { "downloadStart", f.DownloadStart }, { "noticeRed", f.downloadNoticeRed }, { "bar", double(f.barPercent) },
-            { "downloadSince",
-                c.status.downloadSince.isValid() ? double(c.status.downloadSince.toMSecsSinceEpoch()) : 0.0 },
-            { "cpuSeconds", optional(c.metrics.cpuSeconds) }, { "lastSuccess", optional(c.metrics.lastSuccess) } });
+            { "downloadStart", double(f.DownloadStart) }, { "noticeRed", f.downloadNoticeRed },
+            { "bar", double(f.barPercent) }, { "downloadSince", double(f.downloadSince) },
+            { "cpuSeconds", optional(c->cpuSeconds) },
+            { "lastSuccess",
+                c->status.lastGood.isValid() ? QJsonValue(double(c->status.lastGood.toMSecsSinceEpoch()) / 1000.0)
+                                             : QJsonValue() } });
     }
-    const AccountMetrics &a = m_account.metrics;
+    const AccountMetrics &a = m_account;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
         { "cpuSeconds", optional(a.cpuSeconds) } };
-    return QJsonDocument(QJsonObject { { "cpus", cpus }, { "account", account } }).toJson(QJsonDocument::Compact);
+    return QJsonDocument(QJsonObject { { "version", StateFormat }, { "cpus", cpus }, { "account", account } })
+        .toJson(QJsonDocument::Compact);
 }
 
 // Takes back the readings of CPUs still listed under the same name and folder; anything else in
@@ -225,31 +170,52 @@ void Exporter::loadState()
     if (!file.open(QIODevice::ReadOnly))
         return;
     const QJsonObject root = QJsonDocument::fromJson(file.read(16 * 1024 * 1024)).object();
+    // Files without a version, and version 1, hold the same fields with the download's timing in
+    // seconds of the day, which is not taken back; any other format is not guessed at.
+    const QJsonValue v = root.value(QLatin1String("version"));
+    if (!v.isUndefined() && v != QJsonValue(StateFormat) && v != QJsonValue(1)) {
+        file.close();
+        const QString aside = m_stateFile + QStringLiteral(".unknown");
+        QFile::remove(aside);
+        const bool moved = QFile::rename(m_stateFile, aside);
+        m_stateNote = QStringLiteral("%1 has a format this version does not know (%2); %3")
+                          .arg(m_stateFile, v.toVariant().toString(),
+                              moved ? QStringLiteral("set aside as ") + aside : QStringLiteral("not read"));
+        return;
+    }
+    // Times are real times in milliseconds; anything before 2001 is no such time.
+    auto instant = [](const QJsonValue &v) {
+        const double ms = v.toDouble();
+        return ms > 1e12 && ms < 1e14 ? qint64(ms) : qint64(0);
+    };
     for (const QJsonValue &v : root.value(QLatin1String("cpus")).toArray()) {
         const QJsonObject o = v.toObject();
-        for (ExportedCpu &c : m_cpus) {
-            if (c.name != o.value(QLatin1String("name")).toString()
-                || c.path != o.value(QLatin1String("path")).toString())
+        for (Cpu *c : m_fleet.cpus()) {
+            if (c->name != o.value(QLatin1String("name")).toString()
+                || c->path != o.value(QLatin1String("path")).toString())
                 continue;
-            MonitorFields &f = c.fields;
+            MonitorFields &f = c->fields;
             f.Percent = float(o.value(QLatin1String("percent")).toDouble());
             f.LastPercent = float(o.value(QLatin1String("lastPercent")).toDouble());
             f.DownloadPercent = float(o.value(QLatin1String("downloadPercent")).toDouble());
-            f.DownloadStart = qint32(o.value(QLatin1String("downloadStart")).toInt());
+            f.DownloadStart = instant(o.value(QLatin1String("downloadStart")));
+            f.downloadSince = instant(o.value(QLatin1String("downloadSince")));
             f.downloadNoticeRed = o.value(QLatin1String("noticeRed")).toBool();
             f.barPercent = float(o.value(QLatin1String("bar")).toDouble());
-            // Kept in milliseconds since the epoch; 0 while the client was not waiting.
-            if (const double since = o.value(QLatin1String("downloadSince")).toDouble(); since > 0)
-                c.status.downloadSince = QDateTime::fromMSecsSinceEpoch(qint64(since));
-            c.metrics.cpuSeconds = optional(o.value(QLatin1String("cpuSeconds")));
-            c.metrics.lastSuccess = optional(o.value(QLatin1String("lastSuccess")));
-            c.metrics.progressRatio = Ratio(f.Percent);
+            if (f.downloadSince > 0)
+                c->status.downloadSince = QDateTime::fromMSecsSinceEpoch(f.downloadSince);
+            c->cpuSeconds = optional(o.value(QLatin1String("cpuSeconds")));
+            if (const auto last = optional(o.value(QLatin1String("lastSuccess"))))
+                c->status.lastGood = QDateTime::fromMSecsSinceEpoch(qint64(*last * 1000.0));
         }
     }
     const QJsonObject a = root.value(QLatin1String("account")).toObject();
-    m_account.metrics.received = optional(a.value(QLatin1String("received")));
-    m_account.metrics.sent = optional(a.value(QLatin1String("sent")));
-    m_account.metrics.cpuSeconds = optional(a.value(QLatin1String("cpuSeconds")));
-    m_account.shownDownloaded = m_account.metrics.received.value_or(0);
-    m_account.shownUploaded = m_account.metrics.sent.value_or(0);
+    m_account.received = optional(a.value(QLatin1String("received")));
+    m_account.sent = optional(a.value(QLatin1String("sent")));
+    m_account.cpuSeconds = optional(a.value(QLatin1String("cpuSeconds")));
+    // The leader the next readings are compared with, as the panel's status bar keeps it.
+    if (m_account.received)
+        m_fleet.totals().setDownloaded(Conv::DoubleText(*m_account.received));
+    if (m_account.sent)
+        m_fleet.totals().setUploaded(Conv::DoubleText(*m_account.sent));
 }

@@ -1,83 +1,58 @@
 #pragma once
 
 #include "export/MetricsText.h"
-#include "monitor/CpuStatus.h"
-#include "monitor/StatsInterpreter.h"
-#include "monitor/UpdateCycle.h"
+#include "fleet/Fleet.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 
-struct Options;
+class Options;
 
-// One CPU as the exporter follows it from reading to reading: what a CPU window keeps, and the
-// state the overview shows for it.
-struct ExportedCpu
-{
-    QString name;
-    QString path;
-    MonitorFields fields;
-    CpuStatus status;
-    CpuMetrics metrics;
-};
-
-// The status bar's leader, as the panel keeps it: the highest account counts read so far.
-struct ExportedAccount
-{
-    double shownDownloaded = 0;
-    double shownUploaded = 0;
-    AccountMetrics metrics;
-};
-
-// Reads every CPU with the panel's parallel update cycle and writes each cycle's metrics to a
+// Reads every CPU with the panel's fleet and update cycle and writes each cycle's metrics to a
 // node_exporter textfile, replaced whole so a scrape never sees half of it.
 class Exporter : public QObject
 {
     Q_OBJECT
 public:
-    struct Cpu
-    {
-        QString name;
-        QString path;
-    };
-
     Exporter(const Options &options, const QString &textFile, QObject *parent = nullptr);
 
-    // The CPUs of the settings store that allow updates, in the panel's order.
-    static QList<Cpu> StoredCpus();
-
-    void setCpus(const QList<Cpu> &cpus);
+    // Every CPU of the settings store, in the panel's order; those that do not allow updates are
+    // neither read nor exported.
+    void loadStoredCpus();
+    // These CPUs (name, folder) instead.
+    void setCpus(const QList<QPair<QString, QString>> &cpus);
     // Where the readings are kept between runs (so --once from cron still tells stalled from
     // working); loaded now for the CPUs already set, saved after every cycle. Empty: none.
     void setStateFile(const QString &file);
     void runCycle();
     void stop();
-    UpdateCycle &cycle() { return m_cycle; }
+    Fleet &fleet() { return m_fleet; }
+    UpdateCycle &cycle() { return m_fleet.cycle(); }
     ExportSnapshot snapshot() const;
     QString error() const { return m_error; } // why the last cycle's writes failed
+    // Set when the state file was of another format and was set aside (moved to ".unknown").
+    QString stateNote() const { return m_stateNote; }
+    static constexpr int StateFormat = 2; // 2: download times in real milliseconds
 
-    // One reading of one CPU: runs the client state reader on it and decides the CPU's state.
-    // The state is the overview's (CpuStatus), so the metrics and the panel always agree.
-    static void Apply(ExportedCpu &cpu, ExportedAccount &account, const ClientSnapshot &files, qint16 alarmInterval,
-        const UpdateClock &clock, double unixTime);
+    // A CPU as a scraper sees it, from its record: the same state the panel shows.
+    static CpuMetrics Metrics(const Cpu &cpu, const QDateTime &now);
 
 Q_SIGNALS:
     void cycleWritten(bool ok);
 
 private:
-    void onReading(quint64 key, const QString &path, const ClientSnapshot &files);
+    void onReading(const ReadingOutcome &outcome);
     void onCycleFinished();
     bool writeText(const QString &file, const QByteArray &text);
     void loadState();
     QByteArray stateText() const;
 
-    const Options &m_options;
+    Fleet m_fleet;
     QString m_textFile;
     QString m_stateFile;
-    UpdateCycle m_cycle;
-    QList<ExportedCpu> m_cpus;
-    ExportedAccount m_account;
+    AccountMetrics m_account;
     QElapsedTimer m_cycleTime;
     double m_cycleSeconds = 0;
     QString m_error;
+    QString m_stateNote;
 };

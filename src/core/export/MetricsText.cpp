@@ -28,6 +28,12 @@ public:
         m_started = false;
     }
 
+    void sample(const QString &labels, const std::optional<double> &value)
+    {
+        if (value)
+            sample(labels, *value);
+    }
+
     void sample(const QString &labels, double value)
     {
         if (!m_started) {
@@ -58,23 +64,16 @@ QString label(const char *name, const QString &value)
 
 } // namespace
 
-QString MetricsText::StateName(MetricState state)
+std::optional<double> MetricsText::Meaningful(double value, double max)
 {
-    switch (state) {
-    case MetricState::Working:
-        return QStringLiteral("working");
-    case MetricState::Stalled:
-        return QStringLiteral("stalled");
-    case MetricState::Downloading:
-        return QStringLiteral("downloading");
-    case MetricState::DownloadLate:
-        return QStringLiteral("download_late");
-    case MetricState::Unreachable:
-        return QStringLiteral("unreachable");
-    case MetricState::Failed:
-        return QStringLiteral("failed");
-    }
-    return QString();
+    if (!std::isfinite(value) || value < 0 || value > max)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<double> MetricsText::Meaningful(const std::optional<double> &value)
+{
+    return value ? Meaningful(*value) : std::nullopt;
 }
 
 QString MetricsText::EscapeLabel(const QString &value)
@@ -103,33 +102,25 @@ QByteArray MetricsText::Render(const ExportSnapshot &s)
     };
 
     w.family("tavrik_cpu_progress_ratio", "gauge", "Fraction of the current work unit done, as last read.");
-    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, c.progressRatio); });
+    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, Meaningful(c.progressRatio, 1)); });
 
     w.family("tavrik_cpu_state", "gauge", "1 for the CPU's state at the latest reading, 0 for the others.");
     perCpu([&](const CpuMetrics &c, const QString &cpu) {
-        for (int i = 0; i < StateCount; ++i) {
-            const auto state = MetricState(i);
-            w.sample(cpu % u',' % label("state", StateName(state)), state == c.state ? 1 : 0);
-        }
+        for (const CpuState state : States)
+            w.sample(cpu % u',' % label("state", CpuStatus::MetricName(state)), state == c.state ? 1 : 0);
     });
 
     w.family("tavrik_cpu_failure_code", "gauge", "Failure code of the latest reading, 0 when it succeeded.");
     perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, c.failure); });
 
     w.family("tavrik_cpu_time_seconds", "gauge", "Processor seconds spent on the current work unit.");
-    perCpu([&](const CpuMetrics &c, const QString &cpu) {
-        if (c.cpuSeconds)
-            w.sample(cpu, *c.cpuSeconds);
-    });
+    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, Meaningful(c.cpuSeconds)); });
 
     w.family("tavrik_download_seconds", "gauge", "Seconds the CPU has been waiting for a new work unit, 0 otherwise.");
-    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, c.downloadSeconds); });
+    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, Meaningful(c.downloadSeconds)); });
 
     w.family("tavrik_cpu_last_success_timestamp_seconds", "gauge", "Unix time of the latest reading without failure.");
-    perCpu([&](const CpuMetrics &c, const QString &cpu) {
-        if (c.lastSuccess)
-            w.sample(cpu, *c.lastSuccess);
-    });
+    perCpu([&](const CpuMetrics &c, const QString &cpu) { w.sample(cpu, Meaningful(c.lastSuccess)); });
 
     w.family(
         "tavrik_read_failures_total", "counter", "Readings that failed, by failure code, since the exporter started.");
@@ -140,15 +131,13 @@ QByteArray MetricsText::Render(const ExportSnapshot &s)
 
     const AccountMetrics &a = s.account;
     w.family("tavrik_account_results_received", "gauge", "Work units downloaded by the most advanced account read.");
-    if (a.received)
-        w.sample(QString(), *a.received);
+    w.sample(QString(), Meaningful(a.received));
     w.family("tavrik_account_results_sent", "gauge", "Results returned by the most advanced account read.");
-    if (a.sent)
-        w.sample(QString(), *a.sent);
+    w.sample(QString(), Meaningful(a.sent));
     w.family(
         "tavrik_account_cpu_seconds_total", "counter", "Processor seconds of all the most advanced account's work.");
-    if (a.cpuSeconds)
-        w.sample(QString(), *a.cpuSeconds);
+    // A counter that falls is taken by Prometheus as a reset, which is what a new account file is.
+    w.sample(QString(), Meaningful(a.cpuSeconds));
 
     w.family("tavrik_cycle_duration_seconds", "gauge", "Wall-clock seconds the latest update cycle took.");
     w.sample(QString(), s.cycleSeconds);

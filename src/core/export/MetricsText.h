@@ -1,19 +1,20 @@
 #pragma once
 
+#include "monitor/CpuStatus.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
 
+#include <limits>
 #include <optional>
 
 // What one CPU looks like to a metrics scraper.
-enum class MetricState { Working, Stalled, Downloading, DownloadLate, Unreachable, Failed };
-
 struct CpuMetrics
 {
     QString name;
-    MetricState state = MetricState::Working;
+    CpuState state = CpuState::Working; // never Unknown
     int failure = 0; // code of the latest reading's failure, 0 when it succeeded
     double progressRatio = 0; // 0 to 1
     std::optional<double> cpuSeconds; // on the current work unit, as last read
@@ -40,10 +41,15 @@ struct ExportSnapshot
 // The node_exporter textfile (Prometheus text exposition format) for one cycle.
 namespace MetricsText {
 
-constexpr int StateCount = 6;
-QString StateName(MetricState state);
+// The states a CPU can be in once read, each a sample of tavrik_cpu_state.
+constexpr CpuState States[] = { CpuState::Working, CpuState::Stalled, CpuState::Downloading, CpuState::DownloadLate,
+    CpuState::Unreachable, CpuState::Failed };
 // A label value as the format requires: backslash, double quote and line feed escaped.
 QString EscapeLabel(const QString &value);
+// A value a reading can mean: finite, not negative, and at most max (a ratio: 1). Anything else
+// is left out of the file for that reading rather than exported as it came.
+std::optional<double> Meaningful(double value, double max = std::numeric_limits<double>::max());
+std::optional<double> Meaningful(const std::optional<double> &value);
 // Every metric family once, HELP and TYPE first; a family without a sample is left out.
 QByteArray Render(const ExportSnapshot &snapshot);
 

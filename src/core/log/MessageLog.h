@@ -11,8 +11,4 @@ constexpr qsizetype KeepLast = 5000;
 QString Entry(const QString &sMessage);
 // How many characters to cut from the front of a log of this length before the next append.
 qsizetype CharsToCut(qsizetype length);
-// Whether an entry tells of a failure or an alarm (what "errors only" shows): a reading that
-// failed, its explanations, a late download, a CPU that could not load, a settings write that
-// failed. Progress and success entries are not.
-bool IsFailure(const QString &entry);
 } // namespace MessageLog

@@ -43,8 +43,16 @@ public:
     // Waits until everything queued so far is written.
     void flush();
 
+    // An entry longer than a file is cut to fit one, so no entry can pass the size bound.
+    static QByteArray Bounded(const QByteArray &data, qint64 fileBytes);
+
 Q_SIGNALS:
-    void saved(const QString &path, bool ok);
+    // complete is false when the session's files lack entries (writes that failed) or one of them
+    // could not be read: the saved file is then not the whole session.
+    void saved(const QString &path, bool ok, bool complete);
+    // The files stopped taking entries (a full disk, a folder that cannot be written): told once
+    // for each kind of failure.
+    void failed(const QString &what);
 
 private:
     class Writer;

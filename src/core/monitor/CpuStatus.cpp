@@ -1,5 +1,7 @@
 #include "monitor/CpuStatus.h"
 
+#include "settings/Conv.h"
+
 #include "monitor/StatsInterpreter.h"
 #include "shared/Failure.h"
 
@@ -31,10 +33,10 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
         s.cpuTimeText = *r.cpuTimeText;
     s.downloadText = r.downloadWatched && r.percentText ? *r.percentText : QString();
 
-    if (!r.downloadWatched)
-        s.downloadSince = QDateTime();
-    else if (!s.downloadSince.isValid())
-        s.downloadSince = now;
+    // One clock for the alarm and the lateness: the download's start as the watch keeps it.
+    s.downloadSince = r.downloadWatched && r.fields.downloadSince > 0
+        ? QDateTime::fromMSecsSinceEpoch(r.fields.downloadSince)
+        : QDateTime();
 
     if (r.failure == 0) {
         s.lastGood = now;
@@ -53,7 +55,8 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
             const double hours = double(before.readAt.msecsTo(now)) / 3600000.0;
             if (hours > 0) {
                 s.perHour = double(p - before.readPercent) / hours;
-                s.etaSeconds = qint64(std::ceil(double(100.0f - p) / *s.perHour * 3600.0));
+                // A pace of next to nothing would finish past any date: no time is given then.
+                s.etaSeconds = Conv::Int64FromDouble(std::ceil(double(100.0f - p) / *s.perHour * 3600.0));
             }
         } else if (s.state == CpuState::Stalled) {
             s.perHour = 0.0;
@@ -112,6 +115,11 @@ QString CpuStatus::StateName(CpuState state)
         return QStringLiteral("failed");
     }
     return {};
+}
+
+QString CpuStatus::MetricName(CpuState state)
+{
+    return StateName(state).replace(u' ', u'_');
 }
 
 QString CpuStatus::words() const

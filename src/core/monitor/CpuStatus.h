@@ -44,6 +44,8 @@ struct CpuStatus
     // What a screen reader says of the CPU: "Attic, 50 percent, stalled".
     QString spoken(const QString &name) const;
     static QString StateName(CpuState state);
+    // The name as a metric's label value: "download_late".
+    static QString MetricName(CpuState state);
     bool needsAttention() const;
 };
 

@@ -102,6 +102,7 @@ private:
             // A unit that moves is no download: timing kept from the last download would make the
             // next finished unit late at once and sound a false alarm.
             m.DownloadStart = 0;
+            m.downloadSince = 0;
             if (auto f = setBar(m.Percent))
                 return f;
         } else {
@@ -119,6 +120,7 @@ private:
             } else if (m.Percent > 0) {
                 r.downloadingVisible = false;
                 m.DownloadStart = 0;
+                m.downloadSince = 0;
             } else {
                 downloadStartedNotice();
             }
@@ -202,8 +204,6 @@ private:
         return float(double(in.files.wtempLength) / StatsInterpreter::FullDownloadBytes * 100.0);
     }
 
-    qint32 clockSecond() const { return Conv::Int32FromDouble(in.clock).value_or(0); }
-
     void downloadStartedNotice()
     {
         r.downloadCaption = QStringLiteral("Downloading a new work unit...");
@@ -215,21 +215,23 @@ private:
     {
         MonitorFields &m = r.fields;
         r.downloadWatched = true;
-        if (m.DownloadStart == 0) {
+        // A clock set back past the watch's start (by hand, not by a time zone) times afresh.
+        if (m.DownloadStart == 0 || in.now < m.DownloadStart) {
             downloadStartedNotice();
-            m.DownloadStart = clockSecond();
+            m.DownloadStart = in.now;
+            if (m.downloadSince == 0 || in.now < m.downloadSince)
+                m.downloadSince = in.now;
             return;
         }
-        double elapsed = in.clock - double(m.DownloadStart);
-        if (elapsed < 0) // begun before midnight
-            elapsed += StatsInterpreter::SecondsPerDay;
-        // The clock counts milliseconds; the subtraction must not show binary noise beyond them.
-        elapsed = std::round(elapsed * 1000.0) / 1000.0;
+        const double elapsed = double(in.now - m.DownloadStart) / 1000.0;
         const qint32 allowed = qint32(in.alarmInterval) * 60;
         if (elapsed > allowed) {
+            const LogKind was = kind;
+            kind = LogKind::Alarm;
             log(QStringLiteral("Failed to download new work unit in time given.  Adjust alarm time to wait longer."));
+            kind = was;
             r.playAlarm = true;
-            m.DownloadStart = clockSecond();
+            m.DownloadStart = in.now;
         } else {
             log(QStringLiteral("Alarm time is ") + Conv::DoubleText(elapsed) + QStringLiteral(", Interval is ")
                 + QString::number(allowed));
@@ -239,6 +241,7 @@ private:
     void failed(const Fault &f)
     {
         r.failure = f.code;
+        kind = LogKind::Failure; // but for the download watch's own texts
         MonitorFields &m = r.fields;
         const QString code = QString::number(f.code);
         const QString description = Failure::Description(f.code);
@@ -254,7 +257,9 @@ private:
             log(in.name + CrLf + QStringLiteral("Seti Path: ") + in.path + CrLf + QStringLiteral("Error #: ") + code
                 + CrLf + QStringLiteral("Description: ") + description);
             if (in.files.wtempExists()) {
+                kind = LogKind::Reading;
                 downloadWatch();
+                kind = LogKind::Failure;
                 r.downloadingVisible = true;
                 m.DownloadPercent = downloadPercent();
                 (void)setBar(m.DownloadPercent); // out of range: the bar keeps its value
@@ -290,10 +295,11 @@ private:
             log(f.detail);
     }
 
-    void log(const QString &text) { r.log.append(text); }
+    void log(const QString &text) { r.log.append({ text, kind }); }
 
     const UpdateInput &in;
     UpdateResult &r;
+    LogKind kind = LogKind::Reading;
 };
 
 } // namespace
@@ -312,17 +318,23 @@ QString StatsInterpreter::PercentText(float value)
     return locale.toString(double(value), 'g', 7) + u'%';
 }
 
+QStringList UpdateResult::texts() const
+{
+    QStringList out;
+    out.reserve(log.size());
+    for (const Line &l : log)
+        out.append(l.text);
+    return out;
+}
+
 UpdateClock UpdateClock::Now()
 {
-    static QDate day;
-    static int second = -1;
+    static qint64 second = -1;
     static QString text;
-    const QDateTime now = Clock::Now();
-    const int ms = now.time().msecsSinceStartOfDay();
-    if (ms / 1000 != second || now.date() != day) {
+    const qint64 ms = Clock::Now().toMSecsSinceEpoch();
+    if (ms / 1000 != second) {
         text = Clock::GeneralDate();
         second = ms / 1000;
-        day = now.date();
     }
-    return { ms / 1000.0, text };
+    return { ms, text };
 }

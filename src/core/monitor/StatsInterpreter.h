@@ -1,5 +1,6 @@
 #pragma once
 
+#include "log/LogEntry.h"
 #include "monitor/ClientReader.h"
 
 #include <QStringList>
@@ -12,16 +13,19 @@ struct MonitorFields
     float Percent = 0;
     float LastPercent = 0;
     float DownloadPercent = 0;
-    qint32 DownloadStart = 0; // seconds since midnight when the download timing began; 0: none
+    // Real time (UTC milliseconds since the epoch), so a change of the clocks or midnight moves
+    // no alarm. 0: not set.
+    qint64 DownloadStart = 0; // where the alarm's timing counts from; begins again at each alarm
     bool downloadNoticeRed = false; // the download panel's caption shows a failure notice
     float barPercent = 0; // ProgressBar1's value, 0 to 100
+    qint64 downloadSince = 0; // when the client began to wait for this unit; kept across alarms
 };
 
-// The moment of one update: seconds since local midnight and the date text shown in the log.
-// User-interface thread only: the text is formatted once per second, however many CPUs read then.
+// The moment of one update: real time and the date text shown in the log. User-interface thread
+// only: the text is formatted once per second, however many CPUs read then.
 struct UpdateClock
 {
-    double seconds = 0;
+    qint64 utcMs = 0; // milliseconds since the epoch
     QString date;
     static UpdateClock Now();
 };
@@ -34,7 +38,7 @@ struct UpdateInput
     ClientSnapshot files;
     MonitorFields fields;
     qint16 alarmInterval = 5; // minutes
-    double clock = 0; // seconds since local midnight
+    qint64 now = 0; // UTC milliseconds since the epoch
     QString date; // the current date and time as shown to the user
     double shownDownloaded = 0; // the status bar's account counts (leading numbers of its texts)
     double shownUploaded = 0;
@@ -43,7 +47,13 @@ struct UpdateInput
 // Everything one update changes. Unset members leave the window as it is.
 struct UpdateResult
 {
-    QStringList log; // message-log texts, in order
+    struct Line
+    {
+        QString text;
+        LogKind kind;
+    };
+    QList<Line> log; // message-log texts, in order
+    QStringList texts() const; // the log's texts alone
     MonitorFields fields; // the window's readings afterwards (the download caption's colour included)
     int failure = 0; // the failure code that ended the update, 0 when it succeeded
 
@@ -71,7 +81,6 @@ class StatsInterpreter
 {
 public:
     static constexpr double FullDownloadBytes = 360448.0; // 352 KiB: a whole work unit
-    static constexpr int SecondsPerDay = 86400;
 
     static UpdateResult Run(const UpdateInput &in);
 

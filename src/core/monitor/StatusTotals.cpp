@@ -4,6 +4,7 @@
 #include "settings/Conv.h"
 
 #include <algorithm>
+#include <cmath>
 
 void StatusTotals::resetCurrent()
 {
@@ -59,6 +60,9 @@ bool StatusTotals::Leads(
 
 bool StatusTotals::Leads(double shownDownloaded, double shownUploaded, double downloaded, double uploaded)
 {
+    // An account file claiming an infinite count would lead for the rest of the session.
+    if (!std::isfinite(downloaded) || !std::isfinite(uploaded))
+        return false;
     return shownDownloaded < downloaded || shownUploaded < uploaded;
 }
 

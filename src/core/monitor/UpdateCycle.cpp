@@ -2,6 +2,7 @@
 
 #include "settings/Options.h"
 
+#include <QElapsedTimer>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -9,6 +10,9 @@
 #include <mutex>
 
 namespace {
+
+// How long readings that are there may be handed on in one go.
+constexpr qint64 DeliveryBudgetNs = 4000000;
 
 // Healthy reads run on at most this many threads at once (three calls per CPU).
 constexpr int HealthyThreads = 3 * 128;
@@ -110,7 +114,7 @@ void UpdateCycle::tick()
 {
     if (m_stopped || m_cycling)
         return;
-    if (m_tickCount < m_options.MonitorInterval)
+    if (m_tickCount < m_options.monitorInterval())
         ++m_tickCount;
     else
         startCycle();
@@ -231,10 +235,13 @@ void UpdateCycle::onDeadline(Batch *batch)
         Batch::Item &item = batch->items[i];
         if (item.ready())
             continue;
-        item.timedOut = true;
-        int running = Read::Running;
-        if (item.read->phase.compare_exchange_strong(running, Read::Hung))
+        // A read whose calls all returned is no hung share: its hand-back is already queued.
+        int phase = Read::Running;
+        if (item.read->phase.compare_exchange_strong(phase, Read::Hung))
             countHung(ClientReader::PartCount);
+        else if (phase == Read::Finished)
+            continue;
+        item.timedOut = true;
     }
     scheduleDelivery();
 }
@@ -244,12 +251,21 @@ void UpdateCycle::scheduleDelivery()
     if (m_deliveryScheduled || m_stopped)
         return;
     m_deliveryScheduled = true;
-    QMetaObject::invokeMethod(this, &UpdateCycle::deliverOne, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &UpdateCycle::deliver, Qt::QueuedConnection);
 }
 
-void UpdateCycle::deliverOne()
+void UpdateCycle::deliver()
 {
     m_deliveryScheduled = false;
+    // Readings that are there go on together for a few milliseconds, then the event loop runs:
+    // one return to it for each of a thousand CPUs cost more than the readings themselves.
+    QElapsedTimer budget;
+    budget.start();
+    while (deliverOne() && budget.nsecsElapsed() < DeliveryBudgetNs) { }
+}
+
+bool UpdateCycle::deliverOne()
+{
     for (size_t b = 0; b < m_batches.size() && !m_stopped;) {
         Batch *batch = m_batches[b].get();
         for (qsizetype i = batch->next; i < batch->items.size(); ++i) {
@@ -269,18 +285,19 @@ void UpdateCycle::deliverOne()
             const bool answered = item.read && item.read->done && !item.timedOut;
             const Target target = item.target;
             const ClientSnapshot files = answered ? item.read->files : ClientReader::Unreachable();
-            // The next one after a return to the event loop, so no pass holds it up for long.
+            // Whatever follows goes on after a return to the event loop at the latest.
             scheduleDelivery();
             Q_EMIT readingReady(target.key, target.path, files);
-            return;
+            return true;
         }
         if (batch->next < batch->items.size()) {
             ++b;
             continue;
         }
         finishBatch(batch);
-        return;
+        return false;
     }
+    return false;
 }
 
 void UpdateCycle::finishBatch(Batch *batch)

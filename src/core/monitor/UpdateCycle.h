@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-struct Options;
+class Options;
 class QTimer;
 
 // The update cycle without its windows: the one-second tick, the guards of a running cycle, and
@@ -17,8 +17,9 @@ class QTimer;
 //
 // Every folder of a cycle is read at once on worker threads, and one time limit counts from the
 // cycle's start, so a cycle costs about the slowest share rather than the sum of all of them. The
-// readings come back on the user-interface thread in the order they were asked for, one per return
-// to the event loop: a CPU is handed on once every CPU before it has been handed on. A folder that
+// readings come back on the user-interface thread in the order they were asked for, a few
+// milliseconds' worth per return to the event loop: a CPU is handed on once every CPU before it
+// has been handed on. A folder that
 // has not answered within the limit is handed on as unreachable; while its read still hangs, later
 // reads of the same CPU and folder report it unreachable at once instead of starting another.
 class UpdateCycle : public QObject
@@ -79,7 +80,8 @@ private:
     void onReadDone(const std::shared_ptr<Read> &read);
     void onDeadline(Batch *batch);
     void scheduleDelivery();
-    void deliverOne();
+    void deliver();
+    bool deliverOne();
     void finishBatch(Batch *batch);
 
     const Options &m_options;

@@ -1,5 +1,7 @@
 #include "panel/GridPlacement.h"
 
+#include <vector>
+
 namespace GridPlacement {
 
 namespace {
@@ -21,15 +23,33 @@ QPoint FirstFree(const QPoint &origin, const QSize &cell, int width, const QList
 {
     if (cell.isEmpty())
         return origin;
-    // The rows below the lowest taken rectangle are free, so the search ends.
-    for (int i = 0;; ++i) {
-        const QRect r(Cell(i, origin, cell, width), cell);
-        bool free = true;
-        for (const QRect &t : taken)
-            free = free && !r.intersects(t);
-        if (free)
-            return r.topLeft();
+    // Marks the cells each taken rectangle overlaps: linear in the windows, where testing every
+    // cell against every window made a thousand windows take seconds to place.
+    const int n = perRow(origin, cell, width);
+    auto floorDiv = [](qint64 a, qint64 b) { return a >= 0 ? a / b : -((-a + b - 1) / b); };
+    std::vector<char> used;
+    for (const QRect &t : taken) {
+        if (t.isEmpty())
+            continue;
+        const qint64 colLo = qMax<qint64>(0, floorDiv(qint64(t.left()) - origin.x(), cell.width()));
+        const qint64 colHi = qMin<qint64>(n - 1, floorDiv(qint64(t.right()) - origin.x(), cell.width()));
+        const qint64 rowLo = qMax<qint64>(0, floorDiv(qint64(t.top()) - origin.y(), cell.height()));
+        const qint64 rowHi = floorDiv(qint64(t.bottom()) - origin.y(), cell.height());
+        // A rectangle of absurd height would mark rows no search reaches.
+        const qint64 lastRow = qMin<qint64>(rowHi, rowLo + 4096);
+        for (qint64 row = rowLo; row <= lastRow; ++row) {
+            for (qint64 col = colLo; col <= colHi; ++col) {
+                const size_t i = size_t(row * n + col);
+                if (i >= used.size())
+                    used.resize(i + 1, 0);
+                used[i] = 1;
+            }
+        }
     }
+    size_t i = 0;
+    while (i < used.size() && used[i])
+        ++i;
+    return Cell(int(i), origin, cell, width);
 }
 
 QList<QRect> Tile(const QList<QSize> &sizes, int width)

@@ -111,6 +111,17 @@ std::optional<qint32> Int32FromDouble(double value)
     return static_cast<qint32>(r);
 }
 
+std::optional<qint64> Int64FromDouble(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    const double r = std::nearbyint(value);
+    // 2^63 itself is not representable; the bound is the largest double below it.
+    if (r < -9223372036854775808.0 || r >= 9223372036854775808.0)
+        return std::nullopt;
+    return static_cast<qint64>(r);
+}
+
 std::optional<qint16> ToInt16(const QString &text)
 {
     const auto v = ParseNumber(text);

@@ -17,6 +17,7 @@ std::optional<qint16> ToInt16(const QString &text);
 std::optional<qint32> ToInt32(const QString &text);
 std::optional<qint16> Int16FromDouble(double value);
 std::optional<qint32> Int32FromDouble(double value);
+std::optional<qint64> Int64FromDouble(double value);
 
 // True/False in any letter case, or a number (0 is false, anything else true).
 std::optional<bool> ToBool(const QString &text);

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
-// The option values. The program owns one set and hands it to whoever needs it.
-struct Options
+#include <functional>
+#include <vector>
+
+// One set of option values: what the program runs with, and the copy the Options dialog edits.
+struct OptionValues
 {
     qint16 MonitorInterval = 0; // seconds between update cycles (ticks of the 1 s timer)
     qint16 AlarmInterval = 0; // minutes a download may take before the alarm
@@ -14,6 +18,57 @@ struct Options
     bool StartMinimized = false;
     bool DisplayTopMost = false;
     bool Notifications = false; // desktop notifications when a CPU needs attention or recovers
+
+    bool operator==(const OptionValues &o) const;
+    bool operator!=(const OptionValues &o) const { return !(*this == o); }
+};
+
+// An option as the settings store keeps it (in the "AppSettings" section).
+struct OptionKey
+{
+    enum Type { Int16, Bool, Text };
+    QString name;
+    Type type = Int16;
+    QString defaultValue; // as stored; the alarm sound's default is the installed sound
+    int min = 0; // whole numbers outside min..max load as the default
+    int max = 0;
+    qint16 OptionValues::*int16 = nullptr;
+    bool OptionValues::*boolean = nullptr;
+    QString OptionValues::*text = nullptr;
+};
+
+// The program's options: one object, handed to whoever needs them, that says when one changes.
+class Options : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Options(QObject *parent = nullptr);
+
+    // Every option, in the order the store keeps them.
+    static const std::vector<OptionKey> &Keys();
+
+    qint16 monitorInterval() const { return m_values.MonitorInterval; }
+    qint16 alarmInterval() const { return m_values.AlarmInterval; }
+    QString alarmSound() const { return m_values.AlarmSound; }
+    bool soundsOn() const { return m_values.SoundsOn; }
+    bool scroll() const { return m_values.Scroll; }
+    qint16 scrollInterval() const { return m_values.ScrollInterval; }
+    bool startMinimized() const { return m_values.StartMinimized; }
+    bool displayTopMost() const { return m_values.DisplayTopMost; }
+    bool notifications() const { return m_values.Notifications; }
+
+    const OptionValues &values() const { return m_values; }
+    // Takes every value of the set; changed() names each one that differs.
+    void setValues(const OptionValues &values);
+    void update(const std::function<void(OptionValues &)> &change);
+    void setScrollInterval(qint16 seconds);
+    void setDisplayTopMost(bool on);
+
+Q_SIGNALS:
+    void changed(const QString &key);
+
+private:
+    OptionValues m_values;
 };
 
 namespace modTavrik {

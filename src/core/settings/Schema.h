@@ -54,6 +54,8 @@ inline const QString CPUName = QStringLiteral("CPUName");
 inline const QString WindowState = QStringLiteral("WindowState");
 inline const QString AllowUpdates = QStringLiteral("AllowUpdates");
 inline const QString PutOnDisplay = QStringLiteral("PutOnDisplay");
+// While the client waits for a new unit: when that began (ISO 8601, UTC), so a restart goes on timing.
+inline const QString DownloadStarted = QStringLiteral("DownloadStarted");
 
 // Placement keys of every window section
 inline const QString Top = QStringLiteral("Top");

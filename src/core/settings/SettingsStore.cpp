@@ -3,8 +3,13 @@
 #include "settings/Conv.h"
 #include "settings/Schema.h"
 
+#include "shared/SafeFile.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -48,9 +53,18 @@ std::function<void()> &beforeWrite()
     return hook;
 }
 
+// The file could not be read: the run works on defaults kept in memory and never writes the file.
+bool &held()
+{
+    static bool h = false;
+    return h;
+}
+
 // Writes the file, through a temporary file that replaces it.
 void write(QSettings &s)
 {
+    if (held())
+        return;
     if (beforeWrite())
         beforeWrite()();
     s.sync();
@@ -72,6 +86,9 @@ QString &storeFile()
 
 std::unique_ptr<QSettings> openStore()
 {
+    // A file that cannot exist: reads give nothing, and writes fail before touching any folder.
+    if (held())
+        return std::make_unique<QSettings>(QStringLiteral("/dev/null/held/Tavrik.conf"), QSettings::IniFormat);
     if (!storeFile().isEmpty())
         return std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
     return std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
@@ -122,7 +139,7 @@ bool syncChecked(const Store &store, const QString &what)
     }
     QSettings &s = *store;
     write(s);
-    if (s.status() == QSettings::NoError)
+    if (s.status() == QSettings::NoError || held())
         return true;
     reportFailure(QStringLiteral("Settings could not be saved (%1) to %2.").arg(what, s.fileName()));
     return false;
@@ -144,7 +161,7 @@ SettingsStore::Batch::~Batch()
         return;
     QSettings &s = *b.store;
     write(s);
-    if (s.status() != QSettings::NoError) {
+    if (s.status() != QSettings::NoError && !held()) {
         b.changed.removeDuplicates();
         reportFailure(
             QStringLiteral("Settings could not be saved (%1) to %2.").arg(b.changed.join(u", "), s.fileName()));
@@ -156,6 +173,43 @@ SettingsStore::Batch::~Batch()
 void SettingsStore::useFile(const QString &iniFile)
 {
     storeFile() = iniFile;
+    held() = false;
+}
+
+QString SettingsStore::fileName()
+{
+    if (!storeFile().isEmpty())
+        return storeFile();
+    // Told by a store of no file: opening the store itself reads it, and it may be a FIFO.
+    const QFileInfo probe(QSettings(Schema::Organisation, Schema::Application + QStringLiteral("-none")).fileName());
+    return probe.dir().filePath(Schema::Application + QStringLiteral(".conf"));
+}
+
+QStringList SettingsStore::checkAccess()
+{
+    held() = false;
+    const QString file = fileName();
+    const QFileInfo info(file);
+    QStringList out;
+    QString unreadable = SafeFile::Refusal(file);
+    if (unreadable.isEmpty() && info.exists()) {
+        QFile probe(file);
+        if (!probe.open(QIODevice::ReadOnly))
+            unreadable = file + QStringLiteral(": ") + probe.errorString();
+    }
+    if (!unreadable.isEmpty()) {
+        held() = true;
+        out.append(QStringLiteral("Settings could not be read (%1). This run starts from the defaults and "
+                                  "saves nothing, so the file stays as it is.")
+                       .arg(unreadable));
+        return out;
+    }
+    const QFileInfo folder(info.absolutePath());
+    if ((info.exists() && !info.isWritable()) || (folder.exists() && !folder.isWritable()))
+        out.append(QStringLiteral("Settings will not be saved: %1 cannot be written. Changes made in this run "
+                                  "are lost at exit.")
+                       .arg(info.exists() && !info.isWritable() ? file : folder.filePath()));
+    return out;
 }
 
 QString SettingsStore::encodeSection(const QString &section)
@@ -237,6 +291,16 @@ bool SettingsStore::deleteSection(const QString &section)
     return syncChecked(s, section);
 }
 
+bool SettingsStore::removeKey(const QString &section, const QString &key)
+{
+    const Store s;
+    const QString full = fullKey(section, key);
+    if (!s->contains(full))
+        return true;
+    s->remove(full);
+    return syncChecked(s, section + u'/' + key);
+}
+
 std::optional<qint16> SettingsStore::getInt16(const QString &section, const QString &key, const QString &defaultValue)
 {
     return Conv::ToInt16(get(section, key, defaultValue));
@@ -267,14 +331,31 @@ bool SettingsStore::saveTwips(const QString &section, const QString &key, int tw
     return save(section, key, Conv::SingleText(static_cast<float>(twips)));
 }
 
-QRect SettingsStore::getPlacement(const QString &section, const QRect &d)
+QRect SettingsStore::getPlacement(const QString &section, const QRect &d, const QSize &screen)
 {
-    auto read = [&](const QString &key, int def) { return getInt32(section, key, QString::number(def)).value_or(def); };
-    const int top = read(Schema::Top, d.top());
-    const int left = read(Schema::Left, d.left());
-    const int width = read(Schema::Width, d.width());
-    const int height = read(Schema::Height, d.height());
-    return QRect(left, top, width, height);
+    auto read = [&](const QString &key, int def) {
+        return Conv::ParseNumber(get(section, key, QString::number(def))).value_or(def);
+    };
+    const double top = read(Schema::Top, d.top());
+    const double left = read(Schema::Left, d.left());
+    return BoundPlacement(left, top, read(Schema::Width, d.width()), read(Schema::Height, d.height()), d, screen);
+}
+
+QRect SettingsStore::BoundPlacement(
+    double left, double top, double width, double height, const QRect &d, const QSize &screen)
+{
+    const double maxX = 10.0 * qMax(screen.width(), 1);
+    const double maxY = 10.0 * qMax(screen.height(), 1);
+    auto fits = [&](double x, double y, double w, double h) {
+        // Negated, so NaN fails too.
+        return !(!(std::abs(x) <= maxX) || !(std::abs(y) <= maxY) || !(w >= 1 && w <= maxX) || !(h >= 1 && h <= maxY));
+    };
+    if (fits(left, top, width, height))
+        return QRect(int(left), int(top), int(width), int(height));
+    // The default's own corners, as ints: a default taken from the store may be as wild.
+    if (fits(d.left(), d.top(), double(d.right()) - d.left() + 1, double(d.bottom()) - d.top() + 1))
+        return d;
+    return QRect(105, 105, 4725, 1590);
 }
 
 bool SettingsStore::savePlacement(const QString &section, const QRect &twips)

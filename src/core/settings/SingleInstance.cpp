@@ -1,6 +1,7 @@
 #include "settings/SingleInstance.h"
 
 #include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -32,7 +33,7 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::ChannelName()
 {
-    const QString settings = QSettings(Schema::Organisation, Schema::Application).fileName();
+    const QString settings = SettingsStore::fileName();
     const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
     const QByteArray hash = QCryptographicHash::hash((user + u'\n' + settings).toUtf8(), QCryptographicHash::Sha1);
     const QString name = QStringLiteral("tavrik-%1-%2").arg(user, QString::fromLatin1(hash.toHex().left(16)));

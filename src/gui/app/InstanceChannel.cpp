@@ -2,6 +2,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -30,7 +31,18 @@ bool InstanceChannel::listen()
 void InstanceChannel::onConnection()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (m_open >= MaxConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++m_open;
+        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(IdleMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
         auto read = [this, socket] {
             if (!socket->canReadLine())
                 return;

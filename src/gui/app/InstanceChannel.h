@@ -24,6 +24,11 @@ public:
     // Shows, restores (from minimised) and raises a top-level window.
     static void BringForward(QWidget *window);
 
+    // A request is one short line: more connections at once than this, or one silent for longer,
+    // are closed, so no one can use up the program's files and leave the channel deaf.
+    static constexpr int MaxConnections = 8;
+    static constexpr int IdleMs = 3000;
+
 Q_SIGNALS:
     void showRequested();
 
@@ -32,4 +37,5 @@ private:
 
     QString m_name;
     QLocalServer *m_server = nullptr;
+    int m_open = 0; // connections being served
 };

@@ -8,6 +8,7 @@
 #include "panel/mfrmTavrik.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
+#include "settings/SettingsStore.h"
 #include "settings/SingleInstance.h"
 #include "shared/Platform.h"
 
@@ -41,6 +42,11 @@ int Main(QApplication &app, const CommandLine::Request &request)
         std::fprintf(
             stderr, "tavrik: a second start will not be able to show this window (%s).\n", qUtf8Printable(channelName));
 
+    // Said before anything is read, and again in the log once it shows.
+    const QStringList storeProblems = SettingsStore::checkAccess();
+    for (const QString &problem : storeProblems)
+        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(problem));
+
     // Every log entry of this run is kept in a file as well; the log window shows the last part.
     SessionLog sessionLog(SessionLog::DefaultDir());
     frmMessages::setSessionLog(&sessionLog);
@@ -60,10 +66,9 @@ int Main(QApplication &app, const CommandLine::Request &request)
     QObject::connect(
         &channel, &InstanceChannel::showRequested, &main, [&main] { InstanceChannel::BringForward(&main); });
     // --minimized acts like the option for this run only, so the stored option stays as it was.
-    const bool startMinimized = options.StartMinimized;
-    options.StartMinimized = startMinimized || request.minimized;
-    main.Load();
-    options.StartMinimized = startMinimized;
+    main.Load(request.minimized);
+    for (const QString &problem : storeProblems)
+        frmMessages::Append(problem, LogKind::Failure);
     return app.exec();
 }
 

@@ -82,7 +82,9 @@ public:
     QString path;
     bool putOnDisplay = false;
     bool allowUpdates = false;
+    frmCPUInfo::NameCheck nameCheck;
 
+    QLabel *refusal = nullptr; // why Close did not take the name
     QLineEdit *tbCPUName = nullptr;
     QLineEdit *tbSetiDir = nullptr;
     QPushButton *cmdBrowse = nullptr;
@@ -193,6 +195,11 @@ void frmCPUInfo::Private::ReadForm()
 void frmCPUInfo::Private::Command1_Click(int index)
 {
     if (index == 0) {
+        const QString why = nameCheck ? nameCheck(bksPublicModule::TrimSpaces(tbCPUName->text())) : QString();
+        refusal->setText(why);
+        refusal->setVisible(!why.isEmpty());
+        if (!why.isEmpty())
+            return;
         ReadForm();
         q->accept();
     } else {
@@ -255,6 +262,12 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     place(d->allowUpdatesBox, "Check1_0", 60, 1140, 3735, 255);
     d->putOnDisplayBox = new QCheckBox(QStringLiteral("Allow CPU to be shown on the scrolling display?"), this);
     place(d->putOnDisplayBox, "Check1_1", 60, 1440, 3735, 255);
+
+    d->refusal = new QLabel(this);
+    place(d->refusal, "lblRefusal", 60, 1740, 2040, 540);
+    d->refusal->setWordWrap(true);
+    d->refusal->setStyleSheet(QStringLiteral("color: #c00000"));
+    d->refusal->hide();
 
     // Nothing stands right of these, so a text a little wider than its place may take the room.
     for (QWidget *w : { static_cast<QWidget *>(d->folderCaption), static_cast<QWidget *>(d->allowUpdatesBox),
@@ -354,6 +367,11 @@ bool frmCPUInfo::PutOnDisplay() const
 void frmCPUInfo::setPutOnDisplay(bool bPutOnDisplay)
 {
     d->putOnDisplay = bPutOnDisplay;
+}
+
+void frmCPUInfo::setNameCheck(NameCheck check)
+{
+    d->nameCheck = std::move(check);
 }
 
 void frmCPUInfo::showModal()

@@ -21,6 +21,10 @@ public:
     bool PutOnDisplay() const;
     void setPutOnDisplay(bool bPutOnDisplay);
 
+    // Close asks this about the typed name; a non-empty answer is shown and the dialog stays open.
+    using NameCheck = std::function<QString(const QString &)>;
+    void setNameCheck(NameCheck check);
+
     // Fills the form from the properties and shows it modally; returns when it is hidden.
     void showModal();
 

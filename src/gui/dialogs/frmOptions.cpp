@@ -23,6 +23,7 @@ public:
     }
 
     Options &options;
+    OptionValues edited; // applied to the options on Close
     QLineEdit *tbRefreshInterval = nullptr;
     QLineEdit *tbAlarmInterval = nullptr;
     QLineEdit *tbAlarmSound = nullptr;
@@ -140,17 +141,18 @@ frmOptions::~frmOptions()
 void frmOptions::Form_Load()
 {
     Framework::RegisterWindow(this);
-    modTavrik::LoadOptions(d->options);
+    // The live values, not the stored ones: an interval set from the ticker's menu is not lost.
+    d->edited = d->options.values();
     using DialogRules::IntervalMaxLength;
-    setBoxText(d->tbAlarmInterval, QString::number(d->options.AlarmInterval), IntervalMaxLength);
-    setBoxText(d->tbAlarmSound, d->options.AlarmSound, DialogRules::AlarmSoundMaxLength);
-    setBoxText(d->tbRefreshInterval, QString::number(d->options.MonitorInterval), IntervalMaxLength);
-    setBoxText(d->tbScrollInterval, QString::number(d->options.ScrollInterval), IntervalMaxLength);
-    d->soundsOn->setChecked(d->options.SoundsOn);
-    d->scroll->setChecked(d->options.Scroll);
-    d->startMinimized->setChecked(d->options.StartMinimized);
-    d->displayTopMost->setChecked(d->options.DisplayTopMost);
-    d->notifications->setChecked(d->options.Notifications);
+    setBoxText(d->tbAlarmInterval, QString::number(d->edited.AlarmInterval), IntervalMaxLength);
+    setBoxText(d->tbAlarmSound, d->edited.AlarmSound, DialogRules::AlarmSoundMaxLength);
+    setBoxText(d->tbRefreshInterval, QString::number(d->edited.MonitorInterval), IntervalMaxLength);
+    setBoxText(d->tbScrollInterval, QString::number(d->edited.ScrollInterval), IntervalMaxLength);
+    d->soundsOn->setChecked(d->edited.SoundsOn);
+    d->scroll->setChecked(d->edited.Scroll);
+    d->startMinimized->setChecked(d->edited.StartMinimized);
+    d->displayTopMost->setChecked(d->edited.DisplayTopMost);
+    d->notifications->setChecked(d->edited.Notifications);
 }
 
 bool frmOptions::eventFilter(QObject *watched, QEvent *event)
@@ -172,15 +174,16 @@ void frmOptions::Command1_Click(int index)
 {
     if (index == 0) {
         using DialogRules::IntervalOnClose;
-        d->options.AlarmInterval = IntervalOnClose(d->tbAlarmInterval->text(), d->options.AlarmInterval);
-        d->options.AlarmSound = bksPublicModule::TrimSpaces(d->tbAlarmSound->text());
-        d->options.MonitorInterval = IntervalOnClose(d->tbRefreshInterval->text(), d->options.MonitorInterval);
-        d->options.ScrollInterval = IntervalOnClose(d->tbScrollInterval->text(), d->options.ScrollInterval);
-        d->options.SoundsOn = d->soundsOn->isChecked();
-        d->options.Scroll = d->scroll->isChecked();
-        d->options.StartMinimized = d->startMinimized->isChecked();
-        d->options.DisplayTopMost = d->displayTopMost->isChecked();
-        d->options.Notifications = d->notifications->isChecked();
+        d->edited.AlarmInterval = IntervalOnClose(d->tbAlarmInterval->text(), d->edited.AlarmInterval);
+        d->edited.AlarmSound = bksPublicModule::TrimSpaces(d->tbAlarmSound->text());
+        d->edited.MonitorInterval = IntervalOnClose(d->tbRefreshInterval->text(), d->edited.MonitorInterval);
+        d->edited.ScrollInterval = IntervalOnClose(d->tbScrollInterval->text(), d->edited.ScrollInterval);
+        d->edited.SoundsOn = d->soundsOn->isChecked();
+        d->edited.Scroll = d->scroll->isChecked();
+        d->edited.StartMinimized = d->startMinimized->isChecked();
+        d->edited.DisplayTopMost = d->displayTopMost->isChecked();
+        d->edited.Notifications = d->notifications->isChecked();
+        d->options.setValues(d->edited);
         // A failed write is told by the store itself; the dialog closes either way.
         modTavrik::SaveOptions(d->options);
         accept();
@@ -204,5 +207,5 @@ void frmOptions::Command2_Click()
 
 void frmOptions::Command3_Click()
 {
-    bksPublicModule::PlayWave(bksPublicModule::TrimSpaces(d->tbAlarmSound->text()), d->options.SoundsOn, false, false);
+    bksPublicModule::PlayWave(bksPublicModule::TrimSpaces(d->tbAlarmSound->text()), d->options.soundsOn(), false, false);
 }

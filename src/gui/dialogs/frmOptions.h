@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-struct Options;
+class Options;
 
 // The modal "Options..." dialog over the eight option values: Close stores the edited values in
 // options and in the settings.

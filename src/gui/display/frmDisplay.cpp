@@ -1,7 +1,6 @@
 #include "display/frmDisplay.h"
 
 #include "display/DisplayTicker.h"
-#include "monitor/frmSetiControl.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
@@ -64,32 +63,12 @@ QPoint PlaceOnPrimary(const QRect &r)
     return QPoint(x, y);
 }
 
-QList<WindowView> ViewsOfLoadedWindows()
-{
-    QList<WindowView> views;
-    const QList<QWidget *> windows = Framework::LoadedWindows();
-    views.reserve(windows.size());
-    for (QWidget *w : windows) {
-        WindowView v;
-        v.isCpuWindow = qobject_cast<frmSetiControl *>(w) != nullptr;
-        v.caption = w->windowTitle();
-        if (auto *cpu = qobject_cast<frmSetiControl *>(w)) {
-            v.putOnDisplay = cpu->PutOnDisplay();
-            v.percentText = cpu->percentText();
-            v.stateWords = cpu->attentionWords();
-            v.state = cpu->status().state;
-        }
-        views.append(v);
-    }
-    return views;
-}
-
 } // namespace
 
 class frmDisplay::Private : public QObject
 {
 public:
-    Private(frmDisplay *owner, Options &options);
+    Private(frmDisplay *owner, Options &options, DisplayTicker::ViewSource source);
 
     void build();
     QAction *addItem(const char *name, const QString &caption, bool checkable = false);
@@ -110,7 +89,8 @@ public:
 
     frmDisplay *q;
     Options &options;
-    DisplayTicker ticker { ViewsOfLoadedWindows };
+    DisplayTicker::ViewSource views;
+    DisplayTicker ticker;
     QLabel *titleStrip = nullptr;
     QLabel *lblPercent = nullptr;
     QLabel *lblCPUName = nullptr;
@@ -137,10 +117,12 @@ public:
     bool dragged = false;
 };
 
-frmDisplay::Private::Private(frmDisplay *owner, Options &options)
+frmDisplay::Private::Private(frmDisplay *owner, Options &options, DisplayTicker::ViewSource source)
     : QObject(owner)
     , q(owner)
     , options(options)
+    , views(source)
+    , ticker(std::move(source))
 {
 }
 
@@ -319,7 +301,7 @@ void frmDisplay::Private::changeInterval()
         = Prompt::InputBox(q, QStringLiteral("Enter a value between 0 - 30000 seconds (default is 5 seconds)"),
             QStringLiteral("Scroll Update Interval..."), QStringLiteral("5"));
     if (const auto v = ScrollIntervalFromReply(reply))
-        options.ScrollInterval = *v;
+        options.setScrollInterval(*v);
 }
 
 void frmDisplay::Private::finishUnload()
@@ -415,9 +397,9 @@ bool frmDisplay::Private::mouseEvent(QWidget *target, QMouseEvent *e)
     }
 }
 
-frmDisplay::frmDisplay(Options &options, QWidget *parent)
+frmDisplay::frmDisplay(Options &options, DisplayTicker::ViewSource cpus, QWidget *parent)
     : QWidget(parent)
-    , d(new Private(this, options))
+    , d(new Private(this, options, std::move(cpus)))
 {
     d->build();
 }
@@ -446,8 +428,8 @@ void frmDisplay::Load()
     d->setCaption(SettingsStore::get(Schema::SDisplay, Schema::Caption, QString()));
     Framework::SetGeometryTwips(this, SettingsStore::getPlacement(Schema::SDisplay, Schema::DisplayPlacement));
 
-    bksPublicModule::SetTopMost(this, d->options.DisplayTopMost, false);
-    d->mnuPopOnTop->setChecked(d->options.DisplayTopMost);
+    bksPublicModule::SetTopMost(this, d->options.displayTopMost(), false);
+    d->mnuPopOnTop->setChecked(d->options.displayTopMost());
     d->raiseTopToZero();
 
     // A place remembered from a screen that is gone would leave the display where no one sees it.
@@ -459,7 +441,7 @@ void frmDisplay::Load()
     // The first frame already holds what the display is about: the labels in their places and
     // the CPU the first change will show, without moving the display's own order on.
     d->layoutLabels();
-    const QList<WindowView> views = ViewsOfLoadedWindows();
+    const QList<WindowView> views = d->views();
     for (const WindowView &v : views) {
         if (DisplayTicker::Qualifies(v)) {
             d->showTexts(v.percentText.value_or(QString()), v.caption, v.stateWords, v.state);
@@ -484,6 +466,6 @@ bool frmDisplay::isUnloaded() const
 
 void frmDisplay::Timer1_Timer()
 {
-    if (d->ticker.Tick(d->options.ScrollInterval))
+    if (d->ticker.Tick(d->options.scrollInterval()))
         d->showTexts(d->ticker.shownPercent(), d->ticker.shownName(), d->ticker.shownWords(), d->ticker.shownState());
 }

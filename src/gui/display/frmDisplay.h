@@ -1,8 +1,10 @@
 #pragma once
 
+#include "display/DisplayTicker.h"
+
 #include <QWidget>
 
-struct Options;
+class Options;
 
 // The one-line scrolling display shown while the main window is minimised.
 class frmDisplay : public QWidget
@@ -10,8 +12,8 @@ class frmDisplay : public QWidget
     Q_OBJECT
 public:
     // The scroll interval and the top-most switch come from options; "Update Interval..." changes
-    // the interval there.
-    explicit frmDisplay(Options &options, QWidget *parent = nullptr);
+    // the interval there. The CPUs to show, in their order, come from cpus.
+    frmDisplay(Options &options, DisplayTicker::ViewSource cpus, QWidget *parent = nullptr);
     ~frmDisplay() override;
 
     void setEnableTimer(bool bEnableTimer); // before Load

@@ -37,8 +37,6 @@ namespace {
 constexpr int MinWidthTwips = 3045;
 constexpr int MinHeightTwips = 1485;
 constexpr int MarginTwips = 20;
-// The errors-only view keeps this many of the session's failures; the file keeps them all.
-constexpr qsizetype FailuresKept = 5000;
 // Highlighting stops here, so a one-letter search in a long log stays quick.
 constexpr int MatchesHighlighted = 1000;
 
@@ -89,7 +87,7 @@ int documentPosition(const QTextDocument *doc, qsizetype offset)
 void reportToLog(const QString &text)
 {
     if (frmMessages::exists())
-        frmMessages::Append(text);
+        frmMessages::Append(text, LogKind::Failure);
     else
         std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(text));
 }
@@ -171,18 +169,28 @@ bool frmMessages::exists()
     return !theLog().isNull();
 }
 
-void frmMessages::Append(const QString &sMessage)
+void frmMessages::Append(const QString &sMessage, LogKind kind)
 {
-    instance()->setMessage(sMessage);
+    Append(LogEntries { LogEntry { sMessage, kind, 0, QString(), 0, QDateTime::currentDateTimeUtc() } });
 }
 
 void frmMessages::Append(const QStringList &messages)
 {
-    if (messages.isEmpty())
+    LogEntries entries;
+    entries.reserve(messages.size());
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const QString &m : messages)
+        entries.append({ m, LogKind::Note, 0, QString(), 0, now });
+    Append(entries);
+}
+
+void frmMessages::Append(const LogEntries &entries)
+{
+    if (entries.isEmpty())
         return;
     frmMessages *log = instance();
     if (!log->m_held) {
-        log->setMessages(messages);
+        log->setMessages(entries);
         return;
     }
     if (log->m_waiting.isEmpty()) {
@@ -191,7 +199,7 @@ void frmMessages::Append(const QStringList &messages)
                 log->setMessages(std::exchange(log->m_waiting, {}));
         });
     }
-    log->m_waiting += messages;
+    log->m_waiting += entries;
 }
 
 void frmMessages::HoldEntries(bool hold)
@@ -228,13 +236,25 @@ void frmMessages::unloadInstance()
 void frmMessages::setSessionLog(SessionLog *log)
 {
     if (theSessionLog())
-        QObject::disconnect(theSessionLog(), &SessionLog::saved, nullptr, nullptr);
+        QObject::disconnect(theSessionLog(), nullptr, nullptr, nullptr);
     theSessionLog() = log;
     if (!log)
         return;
-    QObject::connect(log, &SessionLog::saved, log, [](const QString &path, bool ok) {
-        Append(ok ? QStringLiteral("The session's log was saved to %1.").arg(QDir::toNativeSeparators(path))
-                  : QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)));
+    QObject::connect(log, &SessionLog::saved, log, [](const QString &path, bool ok, bool complete) {
+        const QString shown = QDir::toNativeSeparators(path);
+        if (!ok)
+            Append(QStringLiteral("The session's log could not be saved to %1.").arg(shown), LogKind::Failure);
+        else if (!complete)
+            Append(QStringLiteral("The session's log was saved to %1, but it is incomplete: some entries could not "
+                                  "be written to the session's files.")
+                       .arg(shown),
+                LogKind::Failure);
+        else
+            Append(QStringLiteral("The session's log was saved to %1.").arg(shown));
+    });
+    QObject::connect(log, &SessionLog::failed, log, [](const QString &what) {
+        std::fprintf(stderr, "tavrik: %s\n", qUtf8Printable(what));
+        Append(what, LogKind::Failure);
     });
 }
 
@@ -245,22 +265,22 @@ void frmMessages::setMessage(const QString &sMessage)
 
 void frmMessages::setMessages(const QStringList &messages)
 {
+    LogEntries entries;
+    for (const QString &m : messages)
+        entries.append({ m, LogKind::Note, 0, QString(), 0, QDateTime::currentDateTimeUtc() });
+    setMessages(entries);
+}
+
+void frmMessages::setMessages(const LogEntries &entries)
+{
+    QStringList messages;
+    messages.reserve(entries.size());
+    for (const LogEntry &e : entries)
+        messages.append(e.text);
     if (theSessionLog())
         theSessionLog()->append(messages);
-    QStringList failures;
-    for (const QString &message : messages) {
-        if (MessageLog::IsFailure(message))
-            failures.append(SessionLog::FileText(message, SessionLog::StampNow()).chopped(1));
-    }
-    if (!failures.isEmpty()) {
-        m_failures.append(failures);
-        if (m_failures.size() > FailuresKept)
-            m_failures.remove(0, m_failures.size() - FailuresKept);
-        if (errorsOnly()) {
-            for (const QString &f : std::as_const(failures))
-                m_tbErrors->appendPlainText(f);
-        }
-    }
+    if (m_digest.add(entries) && errorsOnly())
+        showErrors();
 
     QTextDocument *doc = m_tbMessage->document();
     QTextCursor cursor(doc);
@@ -382,6 +402,12 @@ int frmMessages::layoutFindBar(int width)
     return y;
 }
 
+void frmMessages::showErrors()
+{
+    m_tbErrors->setPlainText(m_digest.lines().join(u'\n'));
+    m_tbErrors->moveCursor(QTextCursor::End);
+}
+
 QPlainTextEdit *frmMessages::visibleView() const
 {
     return errorsOnly() ? m_tbErrors : m_tbMessage;
@@ -394,8 +420,7 @@ void frmMessages::setErrorsOnly(bool on)
         return;
     }
     if (on) {
-        m_tbErrors->setPlainText(m_failures.join(u'\n'));
-        m_tbErrors->moveCursor(QTextCursor::End);
+        showErrors();
     } else {
         m_tbErrors->clear();
     }
@@ -586,7 +611,8 @@ void frmMessages::saveLogAs()
     QSaveFile out(path);
     const bool ok = out.open(QIODevice::WriteOnly) && out.write(Message().toUtf8()) >= 0 && out.commit();
     if (!ok)
-        Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)));
+        Append(QStringLiteral("The session's log could not be saved to %1.").arg(QDir::toNativeSeparators(path)),
+            LogKind::Failure);
 }
 
 void frmMessages::closeEvent(QCloseEvent *event)
@@ -621,7 +647,6 @@ void frmMessages::placeBelow(const QList<QRect> &windows)
     const int minHeight = 8 * m_tbMessage->fontMetrics().lineSpacing() + chrome;
     sub->setGeometry(GridPlacement::BelowGrid(windows, sub->mdiArea()->viewport()->size(), minHeight));
     sub->raise(); // over the last row when the grid fills the area
-
 }
 
 void frmMessages::save() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "log/ErrorDigest.h"
 #include "log/MessageLog.h"
 
 #include <QWidget>
@@ -25,9 +26,10 @@ public:
     static frmMessages *instance();
     static bool exists();
     // Appends one entry to the log (creating it if needed).
-    static void Append(const QString &sMessage);
+    static void Append(const QString &sMessage, LogKind kind = LogKind::Note);
     // Appends several entries, as many Appends would, with one layout of the text box.
     static void Append(const QStringList &messages);
+    static void Append(const LogEntries &entries);
     // While held, the CPUs' entries gather and go into the text box together every tenth of a
     // second, in the same order and with the same text; released, whatever waits goes in at once.
     // An update cycle holds the log: laying the box out for every CPU cost more than the reading.
@@ -41,6 +43,7 @@ public:
 
     void setMessage(const QString &sMessage);
     void setMessages(const QStringList &messages);
+    void setMessages(const LogEntries &entries);
     QString Message() const;
     // Shows or hides the log's window (its MDI frame when it has one).
     void setLogVisible(bool visible);
@@ -87,9 +90,10 @@ private:
     QPlainTextEdit *visibleView() const;
     void showPopup(QPlainTextEdit *view, const QPoint &pos);
     void highlightMatches(const QString &text);
+    void showErrors();
 
     QPlainTextEdit *m_tbMessage = nullptr;
-    QStringList m_waiting; // entries held back (see HoldEntries)
+    LogEntries m_waiting; // entries held back (see HoldEntries)
     bool m_held = false;
     QPlainTextEdit *m_tbErrors = nullptr;
     QWidget *m_findBar = nullptr;
@@ -99,7 +103,7 @@ private:
     QAction *m_mnuLogFind = nullptr;
     QAction *m_mnuLogErrorsOnly = nullptr;
     QAction *m_mnuLogSaveAs = nullptr;
-    QStringList m_failures; // this session's, newest last, as the errors-only view shows them
+    ErrorDigest m_digest; // this session's failures and alarms, as the errors-only view shows them
     bool m_resizing = false;
     bool m_storedPlace = false;
 };

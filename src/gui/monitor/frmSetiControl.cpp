@@ -1,15 +1,9 @@
 #include "monitor/frmSetiControl.h"
 
-#include "dialogs/frmCPUInfo.h"
-#include "log/frmMessages.h"
-#include "monitor/ClientReader.h"
-#include "monitor/CpuStatus.h"
-#include "monitor/StatsInterpreter.h"
-#include "monitor/StatusTotals.h"
-#include "settings/Options.h"
+#include "fleet/Fleet.h"
+#include "settings/Conv.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
-#include "shared/Clock.h"
 #include "shared/ElidedLabel.h"
 #include "shared/Framework.h"
 #include "shared/StateColours.h"
@@ -29,7 +23,6 @@
 
 namespace {
 
-const QString CrLf = QStringLiteral("\r\n");
 constexpr qreal PercentPointSize = 11.25;
 
 void setTextColour(QWidget *w, const QColor &colour)
@@ -48,34 +41,28 @@ void setLabelText(QLabel *label, const QString &text)
         label->setText(text);
 }
 
-quint64 g_nextKey = 1;
-
-QString nameAndPath(const QString &name, const QString &path)
-{
-    return CrLf + QStringLiteral("Name: ") + name + CrLf + QStringLiteral("Path: ") + path;
-}
-
 } // namespace
 
 class frmSetiControl::Private
 {
 public:
-    Private(const Options &options, StatusTotals &totals)
-        : options(options)
-        , totals(totals)
+    Private(Fleet &fleet, quint64 key)
+        : fleet(fleet)
+        , key(key)
     {
     }
 
-    const Options &options;
-    StatusTotals &totals;
-    const quint64 key = g_nextKey++;
-    QString name;
-    QString path;
-    bool allowUpdates = false;
-    bool putOnDisplay = false;
-    MonitorFields fields;
-    CpuStatus status;
-    bool percentRed = false;
+    // A window outlives its record only between a removal and its deferred deletion; it then
+    // shows an empty one of its own.
+    Cpu &record() const
+    {
+        Cpu *cpu = fleet.find(key);
+        return cpu ? *cpu : detached;
+    }
+
+    Fleet &fleet;
+    const quint64 key;
+    mutable Cpu detached;
     bool storedPlace = false;
     bool unloaded = false;
     QPointer<QMdiSubWindow> sub;
@@ -96,9 +83,9 @@ public:
     QLabel *downloadCaption = nullptr; // Label3
 };
 
-frmSetiControl::frmSetiControl(const Options &options, StatusTotals &totals, QWidget *parent)
+frmSetiControl::frmSetiControl(Fleet &fleet, quint64 key, QWidget *parent)
     : QWidget(parent)
-    , d(new Private(options, totals))
+    , d(new Private(fleet, key))
 {
     setObjectName(QStringLiteral("frmSetiControl"));
     Framework::SetTag(this, Framework::CpuWindowTag);
@@ -179,42 +166,42 @@ frmSetiControl::~frmSetiControl()
 
 QString frmSetiControl::CPUName() const
 {
-    return d->name;
+    return d->record().name;
 }
 
 void frmSetiControl::setCPUName(const QString &sCPUName)
 {
-    d->name = sCPUName;
+    d->record().name = sCPUName;
 }
 
 QString frmSetiControl::CPUPath() const
 {
-    return d->path;
+    return d->record().path;
 }
 
 void frmSetiControl::setCPUPath(const QString &sCPUPath)
 {
-    d->path = bksPublicModule::AddTrailingChar(sCPUPath);
+    d->record().path = Cpu::NormalisedPath(sCPUPath);
 }
 
 bool frmSetiControl::AllowUpdates() const
 {
-    return d->allowUpdates;
+    return d->record().allowUpdates;
 }
 
 void frmSetiControl::setAllowUpdates(bool bAllowUpdates)
 {
-    d->allowUpdates = bAllowUpdates;
+    d->record().allowUpdates = bAllowUpdates;
 }
 
 bool frmSetiControl::PutOnDisplay() const
 {
-    return d->putOnDisplay;
+    return d->record().putOnDisplay;
 }
 
 void frmSetiControl::setPutOnDisplay(bool bPutOnDisplay)
 {
-    d->putOnDisplay = bPutOnDisplay;
+    d->record().putOnDisplay = bPutOnDisplay;
 }
 
 bool frmSetiControl::isUnloaded() const
@@ -227,6 +214,11 @@ quint64 frmSetiControl::key() const
     return d->key;
 }
 
+const Cpu *frmSetiControl::cpu() const
+{
+    return d->fleet.find(d->key);
+}
+
 QString frmSetiControl::percentText() const
 {
     return d->percent->text();
@@ -234,13 +226,13 @@ QString frmSetiControl::percentText() const
 
 const CpuStatus &frmSetiControl::status() const
 {
-    return d->status;
+    return d->record().status;
 }
 
 QString frmSetiControl::attentionWords() const
 {
-    const CpuState s = d->status.state;
-    return s == CpuState::Working || s == CpuState::Unknown ? QString() : d->status.words();
+    const CpuStatus &status = d->record().status;
+    return status.state == CpuState::Working || status.state == CpuState::Unknown ? QString() : status.words();
 }
 
 bool frmSetiControl::hasStoredPlace() const
@@ -248,34 +240,10 @@ bool frmSetiControl::hasStoredPlace() const
     return d->storedPlace;
 }
 
-void frmSetiControl::applyNameAndPath()
+void frmSetiControl::Load(QMdiArea *area, bool activate)
 {
-    setWindowTitle(d->name);
-    d->pathLabel->setFullText(d->path);
-}
-
-bool frmSetiControl::Load(QMdiArea *area)
-{
-    using bksPublicModule::IsBlank;
     const QString &app = Schema::AppSettings;
-    if (IsBlank(d->path) || IsBlank(d->name)) {
-        frmCPUInfo dialog(area ? area->window() : nullptr);
-        if (const auto v = SettingsStore::getBool(app, Schema::DefaultAllowUpdates, Schema::BoolTrue))
-            dialog.setAllowUpdates(*v);
-        if (const auto v = SettingsStore::getBool(app, Schema::DefaultPutOnDisplay, Schema::BoolTrue))
-            dialog.setPutOnDisplay(*v);
-        dialog.showModal();
-        d->path = dialog.CPUPath();
-        d->name = dialog.CPUName();
-        d->allowUpdates = dialog.AllowUpdates();
-        d->putOnDisplay = dialog.PutOnDisplay();
-    }
-    if (IsBlank(d->path) || IsBlank(d->name)) {
-        frmMessages::Append(QStringLiteral("Name or path not valid.") + nameAndPath(d->name, d->path));
-        Unload();
-        return false;
-    }
-
+    const QString name = d->record().name;
     if (area) {
         d->sub = area->addSubWindow(this);
         connect(d->sub, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates from, Qt::WindowStates to) {
@@ -284,41 +252,39 @@ bool frmSetiControl::Load(QMdiArea *area)
         });
     }
     Framework::RegisterWindow(this);
-    applyNameAndPath();
-
-    frmMessages::Append(QStringLiteral("Loaded successfully.") + nameAndPath(d->name, d->path));
+    showRecord();
 
     int state = 0;
-    if (const auto v = SettingsStore::getInt16(d->name, Schema::WindowState, QStringLiteral("0"));
-        v && *v >= 0 && *v <= 2)
+    if (const auto v = SettingsStore::getInt16(name, Schema::WindowState, QStringLiteral("0")); v && *v >= 0 && *v <= 2)
         state = *v;
     Framework::SetWindowStateCode(this, state);
-    if (const auto v = SettingsStore::getBool(d->name, Schema::AllowUpdates, Schema::BoolTrue))
-        d->allowUpdates = *v;
-    if (const auto v = SettingsStore::getBool(d->name, Schema::PutOnDisplay, Schema::BoolTrue))
-        d->putOnDisplay = *v;
     if (state == 0) {
         auto fallback = [&](const QString &key, const QString &value) {
-            const int builtIn = value.toInt();
-            return SettingsStore::getInt32(app, key, value).value_or(builtIn);
+            return Conv::ParseNumber(SettingsStore::get(app, key, value)).value_or(value.toInt());
         };
-        const QRect defaults(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
-            fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
-            fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
-            fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue));
-        d->storedPlace = !SettingsStore::get(d->name, Schema::Top, QString()).isEmpty();
-        Framework::SetGeometryTwips(this, SettingsStore::getPlacement(d->name, defaults));
+        const QRect builtIn(Schema::DefaultSCLeftValue.toInt(), Schema::DefaultSCTopValue.toInt(),
+            Schema::DefaultSCWidthValue.toInt(), Schema::DefaultSCHeightValue.toInt());
+        const QRect defaults
+            = SettingsStore::BoundPlacement(fallback(Schema::DefaultSCLeft, Schema::DefaultSCLeftValue),
+                fallback(Schema::DefaultSCTop, Schema::DefaultSCTopValue),
+                fallback(Schema::DefaultSCWidth, Schema::DefaultSCWidthValue),
+                fallback(Schema::DefaultSCHeight, Schema::DefaultSCHeightValue), builtIn,
+                SettingsStore::DefaultScreenTwips);
+        d->storedPlace = !SettingsStore::get(name, Schema::Top, QString()).isEmpty();
+        Framework::SetGeometryTwips(this, SettingsStore::getPlacement(name, defaults));
         // A frame taller than the one the stored sizes were made for must not cut off the panel.
         QWidget *frame = Framework::FrameOf(this);
         frame->resize(frame->size().expandedTo(frame->minimumSizeHint()));
     }
-    if (d->sub) {
+    // A window shown enabled becomes the active one, and each activation walks every window of
+    // the area: a thousand made at start-up would cost seconds.
+    if (d->sub && !activate)
+        d->sub->setEnabled(false);
+    if (d->sub)
         d->sub->show();
-        show();
-    } else {
-        show();
-    }
-    return true;
+    show();
+    if (d->sub)
+        d->sub->setEnabled(true);
 }
 
 void frmSetiControl::Unload()
@@ -326,121 +292,60 @@ void frmSetiControl::Unload()
     if (d->unloaded)
         return;
     d->unloaded = true;
-    using bksPublicModule::IsBlank;
-    if (!IsBlank(d->name) && !IsBlank(d->path)) {
-        const QString &app = Schema::AppSettings;
-        // A count that does not read is taken as no entries yet; at the top of its range the
-        // entry cannot be numbered and is left out instead of overflowing.
-        const qint16 n = SettingsStore::getInt16(app, Schema::TotalCPUs, QStringLiteral("0")).value_or(0);
-        if (n < 32767) {
-            SettingsStore::saveInt(app, Schema::TotalCPUs, n + 1);
-            SettingsStore::save(QString::number(n), Schema::CPUName, d->name);
-        }
-        SaveSection();
-    }
     Framework::UnregisterWindow(this);
     QWidget *frame = Framework::FrameOf(this);
     frame->close(); // accepted now that the window is unloaded
     frame->deleteLater();
 }
 
-void frmSetiControl::SaveSection() const
+void frmSetiControl::savePlace() const
 {
-    if (bksPublicModule::IsBlank(d->name) || bksPublicModule::IsBlank(d->path))
+    const Cpu &cpu = d->record();
+    if (bksPublicModule::IsBlank(cpu.name) || bksPublicModule::IsBlank(cpu.path))
         return;
     const int state = Framework::WindowStateCode(this);
     const SettingsStore::Batch batch;
-    SettingsStore::save(d->name, Schema::CPUPath, d->path);
-    SettingsStore::saveInt(d->name, Schema::WindowState, state);
-    SettingsStore::saveBool(d->name, Schema::AllowUpdates, d->allowUpdates);
-    SettingsStore::saveBool(d->name, Schema::PutOnDisplay, d->putOnDisplay);
+    SettingsStore::saveInt(cpu.name, Schema::WindowState, state);
     if (state == 0)
-        SettingsStore::savePlacement(d->name, Framework::GeometryTwips(this));
+        SettingsStore::savePlacement(cpu.name, Framework::GeometryTwips(this));
 }
 
-void frmSetiControl::UpdateDisplay(const ClientSnapshot &files)
-{
-    if (d->unloaded || bksPublicModule::IsBlank(d->path) || bksPublicModule::IsBlank(d->name))
-        return;
-    GetSetiStats(files);
-}
-
-void frmSetiControl::GetSetiStats(const ClientSnapshot &files)
+void frmSetiControl::showRecord()
 {
     if (d->unloaded)
         return;
-    UpdateInput in;
-    in.name = d->name;
-    in.path = d->path;
-    in.files = files;
-    in.fields = d->fields;
-    in.alarmInterval = d->options.AlarmInterval;
-    const UpdateClock now = UpdateClock::Now();
-    in.clock = now.seconds;
-    in.date = now.date;
-    in.shownDownloaded = d->totals.downloadedCount();
-    in.shownUploaded = d->totals.uploadedCount();
-    apply(StatsInterpreter::Run(in));
-}
-
-void frmSetiControl::apply(const UpdateResult &r)
-{
-    d->fields = r.fields;
-    if (r.percentRed)
-        d->percentRed = *r.percentRed;
-    applyColours();
-    if (r.downloadingVisible && d->downloadPanel->isVisibleTo(this) != *r.downloadingVisible)
-        d->downloadPanel->setVisible(*r.downloadingVisible);
-    if (r.downloadCaption)
-        setLabelText(d->downloadCaption, *r.downloadCaption);
-    d->bar->setValue(qRound(r.fields.barPercent));
-    if (r.percentText)
-        setPercentText(*r.percentText);
-    if (r.cpuTimeText)
-        setLabelText(d->cpuTime, *r.cpuTimeText);
-    if (r.downloadedText)
-        setLabelText(d->downloaded, *r.downloadedText);
-    if (r.uploadedText)
-        setLabelText(d->uploaded, *r.uploadedText);
-    if (r.unitNumberText)
-        setLabelText(d->unitNumber, *r.unitNumberText);
-    if (r.playAlarm) {
-        const QString unheard = bksPublicModule::PlayWave(d->options.AlarmSound, d->options.SoundsOn, false, false);
-        if (!unheard.isEmpty())
-            frmMessages::Append(QStringLiteral("The download alarm of %1 could not be played: %2 (the sound is %3).")
-                                    .arg(d->name, unheard, QDir::toNativeSeparators(d->options.AlarmSound)));
-    }
-
-    if (r.cpuSeconds)
-        d->totals.setContribution(this, *r.cpuSeconds);
-    if (r.downloaded)
-        d->totals.setDownloaded(*r.downloaded);
-    if (r.uploaded)
-        d->totals.setUploaded(*r.uploaded);
-    if (r.totalTimeText)
-        d->totals.setTotalTimeText(*r.totalTimeText);
-
-    frmMessages::Append(r.log);
-
-    d->status = CpuStatus::Next(d->status, r, Clock::Now(), d->options.AlarmInterval);
+    const Cpu &cpu = d->record();
+    const CpuView &v = cpu.view;
+    if (windowTitle() != cpu.name)
+        setWindowTitle(cpu.name);
+    d->pathLabel->setFullText(cpu.path);
+    if (d->downloadPanel->isVisibleTo(this) != v.downloadingVisible)
+        d->downloadPanel->setVisible(v.downloadingVisible);
+    setLabelText(d->downloadCaption, v.downloadCaption);
+    d->bar->setValue(qRound(cpu.fields.barPercent));
+    setPercentText(v.percentText);
+    setLabelText(d->cpuTime, v.cpuTimeText);
+    setLabelText(d->downloaded, v.downloadedText);
+    setLabelText(d->uploaded, v.uploadedText);
+    setLabelText(d->unitNumber, v.unitNumberText);
     showState();
-    Q_EMIT statusChanged();
 }
 
 void frmSetiControl::applyColours()
 {
+    const Cpu &cpu = d->record();
     const StateColours::Set colours = StateColours::For(palette());
-    setTextColour(d->percent, d->percentRed ? colours.stalled : colours.moving);
-    setTextColour(d->downloadCaption, d->fields.downloadNoticeRed ? colours.stalled : colours.text);
-    setTextColour(d->stateLabel, d->status.needsAttention() ? colours.stalled : colours.text);
+    setTextColour(d->percent, cpu.view.percentRed ? colours.stalled : colours.moving);
+    setTextColour(d->downloadCaption, cpu.fields.downloadNoticeRed ? colours.stalled : colours.text);
+    setTextColour(d->stateLabel, cpu.status.needsAttention() ? colours.stalled : colours.text);
 }
 
 void frmSetiControl::showState()
 {
     // In words as well as in colour: in the path's row when something is amiss, and as the tip.
     const QString words = attentionWords();
-    setToolTip(d->name + QStringLiteral(": ") + d->status.words());
-    setAccessibleDescription(d->status.spoken(d->name));
+    setToolTip(d->record().name + QStringLiteral(": ") + d->record().status.words());
+    setAccessibleDescription(d->record().status.spoken(d->record().name));
     d->bar->setAccessibleDescription(d->percent->text());
     setLabelText(d->stateLabel, words);
     d->stateLabel->setVisible(!words.isEmpty());

@@ -2,19 +2,22 @@
 
 #include <QWidget>
 
+class Fleet;
 class QMdiArea;
-class StatusTotals;
-struct ClientSnapshot;
+struct Cpu;
 struct CpuStatus;
-struct Options;
-struct UpdateResult;
 
-// The child window that stands for one CPU: the CPU record itself.
+// The child window that stands for one CPU: a view of the CPU's record in the fleet. Its
+// properties read and write that record; it keeps only its own place on the screen.
 class frmSetiControl : public QWidget
 {
     Q_OBJECT
+    Q_PROPERTY(QString CPUName READ CPUName WRITE setCPUName)
+    Q_PROPERTY(QString CPUPath READ CPUPath WRITE setCPUPath)
+    Q_PROPERTY(bool AllowUpdates READ AllowUpdates WRITE setAllowUpdates)
+    Q_PROPERTY(bool PutOnDisplay READ PutOnDisplay WRITE setPutOnDisplay)
 public:
-    frmSetiControl(const Options &options, StatusTotals &totals, QWidget *parent = nullptr);
+    frmSetiControl(Fleet &fleet, quint64 key, QWidget *parent = nullptr);
     ~frmSetiControl() override;
 
     QString CPUName() const;
@@ -26,24 +29,21 @@ public:
     bool PutOnDisplay() const;
     void setPutOnDisplay(bool bPutOnDisplay);
 
-    // Loads the window into the MDI area (a top-level window without one): asks for a CPU when the
-    // name or path is blank, reads its settings section and shows it. The client's files are read
-    // by the update cycle afterwards. Returns false when it got no valid CPU and unloaded itself
-    // (it is then deleted later).
-    bool Load(QMdiArea *area);
-    // Saves the hand-over entry and the CPU's section, then closes and deletes the window later.
+    // Places the window in the MDI area (a top-level window without one) where its settings
+    // section says, and shows it, as the active window unless told not to.
+    void Load(QMdiArea *area, bool activate = true);
+    // Closes the window and deletes it later; the record stays the fleet's business.
     void Unload();
     bool isUnloaded() const;
-    // Writes the CPU's own settings section (path, state, switches, place when normal).
-    void SaveSection() const;
+    // The window's own keys in the CPU's section: its state, and its place when normal.
+    void savePlace() const;
 
-    // Identifies the window to the update cycle for as long as it exists; never reused.
+    // The CPU's key in the fleet; never reused.
     quint64 key() const;
+    const Cpu *cpu() const; // null once the fleet has let it go
 
-    // Shows a reading of the client's folder: GetSetiStats when the window is loaded and its name
-    // and path are not blank.
-    void UpdateDisplay(const ClientSnapshot &files);
-    void GetSetiStats(const ClientSnapshot &files);
+    // Shows the record as its readings left it (after each reading, and after an edit).
+    void showRecord();
 
     // What the scrolling display copies.
     QString percentText() const;
@@ -53,14 +53,11 @@ public:
     QString attentionWords() const;
     // Where the window sat came from its settings section rather than from the defaults.
     bool hasStoredPlace() const;
-    // Rewrites caption and path label after an edit of the CPU.
-    void applyNameAndPath();
 
 Q_SIGNALS:
     void activated(); // became the active child: the main window's check marks follow it
     void popupMenuRequested(const QPoint &globalPos); // right button anywhere on the window, Menu key
     void editRequested(); // double click on the window's background
-    void statusChanged(); // a reading was applied
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,7 +70,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void apply(const UpdateResult &r);
     void setPercentText(const QString &text);
     void applyColours();
     void showState();
