@@ -49,6 +49,18 @@ private Q_SLOTS:
         QVERIFY(!frmMessages::exists());
     }
 
+    // Entries written while the panel's area does not paint (its windows being made) do not keep
+    // the log from painting once the area does again.
+    void paintsAfterQuietArea()
+    {
+        QMdiArea *area = useArea();
+        log()->setLogVisible(true);
+        area->viewport()->setUpdatesEnabled(false);
+        frmMessages::Append(QStringLiteral("Starting Update of Den"));
+        area->viewport()->setUpdatesEnabled(true);
+        QVERIFY(log()->findChild<QPlainTextEdit *>(QStringLiteral("tbMessage"))->viewport()->updatesEnabled());
+    }
+
     void appends_data()
     {
         QTest::addColumn<QStringList>("appended");

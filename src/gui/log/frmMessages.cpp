@@ -299,11 +299,15 @@ void frmMessages::setMessages(const LogEntries &entries)
     cursor.endEditBlock();
     // Moving the caret scrolls the view; with updates off the view is repainted once at the next
     // paint instead of being scrolled pixel by pixel for every entry.
+    // Where they are off already (the panel's area while its windows are made), they are left
+    // alone: switching them off here would keep them off after the area switches them on.
     QWidget *view = m_tbMessage->viewport();
     const bool updates = view->updatesEnabled();
-    view->setUpdatesEnabled(false);
+    if (updates)
+        view->setUpdatesEnabled(false);
     m_tbMessage->setTextCursor(cursor);
-    view->setUpdatesEnabled(updates);
+    if (updates)
+        view->setUpdatesEnabled(true);
 }
 
 QString frmMessages::Message() const
