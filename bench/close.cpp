@@ -96,11 +96,14 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setOrganizationName(Schema::Organisation);
     QApplication::setApplicationName(Schema::Application);
+#ifdef Q_OS_WIN
+    QSettings::setDefaultFormat(QSettings::IniFormat); // a file in the folders below, not the registry
+#endif
     QTemporaryDir big;
     QTemporaryDir padded;
     report("100 CPUs", startAndClose(big.path(), 100, 0), 100, 300);
     const Closing p = startAndClose(padded.path(), 5, 10 * 1024 * 1024);
-    const qint64 size = QFileInfo(QDir(padded.path()).filePath(QStringLiteral("Brakmere/Tavrik.conf"))).size();
+    const qint64 size = QFileInfo(SettingsStore::fileName()).size();
     std::printf("settings file of %.1f MB: ", size / 1048576.0);
     report("5 CPUs", p, 5, 1000);
     return 0;

@@ -13,7 +13,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <psapi.h> // needs windows.h before it
+#else
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -22,9 +31,15 @@ constexpr long GoalPeakKb = 100 * 1024;
 
 long peakKb()
 {
+#ifdef Q_OS_WIN
+    PROCESS_MEMORY_COUNTERS counters {};
+    ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+    return long(counters.PeakWorkingSetSize / 1024);
+#else
     rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+#endif
 }
 
 const char *verdict(bool met)

@@ -62,6 +62,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // The log reads and writes its placement: keep that away from the user's settings.
     QTemporaryDir settings;
+#ifdef Q_OS_WIN
+    QSettings::setDefaultFormat(QSettings::IniFormat); // not the registry
+#endif
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 

@@ -14,13 +14,16 @@ else()
   install(FILES ${TAVRIK_MEDIA_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/tavrik)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/tavrik.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.brakmere.Tavrik.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-  # The headless exporter and its systemd unit (systemd looks under /usr/lib as well as /lib).
+  # The headless exporter and its systemd units, one writing the textfile and one serving HTTPS
+  # (systemd looks under /usr/lib as well as /lib).
   install(TARGETS tavrik-exporter RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # Written at install time: the package's prefix (/usr) is known only then.
-  install(CODE "set(TAVRIK_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    configure_file(\"${CMAKE_SOURCE_DIR}/packaging/tavrik-exporter.service\"
-                   \"${CMAKE_BINARY_DIR}/packaging/tavrik-exporter.service\" @ONLY)")
-  install(FILES ${CMAKE_BINARY_DIR}/packaging/tavrik-exporter.service DESTINATION lib/systemd/system)
+  foreach(unit tavrik-exporter tavrik-exporter-web)
+    # Written at install time: the package's prefix (/usr) is known only then.
+    install(CODE "set(TAVRIK_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+      configure_file(\"${CMAKE_SOURCE_DIR}/packaging/${unit}.service\"
+                     \"${CMAKE_BINARY_DIR}/packaging/${unit}.service\" @ONLY)")
+    install(FILES ${CMAKE_BINARY_DIR}/packaging/${unit}.service DESTINATION lib/systemd/system)
+  endforeach()
   foreach(size 16 32 48 64 128 256)
     install(FILES ${CMAKE_BINARY_DIR}/media/resources/tavrik-${size}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME tavrik.png)

@@ -3,7 +3,10 @@
 # Usage: scripts/deps.sh [extra-package ...]
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev qt6-multimedia-dev libgl-dev fonts-dejavu-core fonts-liberation "$@")
+# libmicrohttpd (the exporter's HTTP server, TLS through GnuTLS), yaml-cpp (its web config) and
+# libcrypt (bcrypt password checks) are found through pkg-config and CMake.
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libgl-dev libmicrohttpd-dev libyaml-cpp-dev libcrypt-dev
+  fonts-dejavu-core fonts-liberation "$@")
 
 if ! command -v dpkg-query >/dev/null; then
   echo "deps: not a Debian system; make sure these (or their equivalents) are installed: ${packages[*]}" >&2

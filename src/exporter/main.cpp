@@ -1,4 +1,5 @@
 // tavrik-exporter: the panel's update cycle without a display, writing node_exporter's textfile.
+#include "WebOptions.h"
 #include "export/Exporter.h"
 #include "settings/Options.h"
 #include "settings/SettingsStore.h"
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -44,7 +46,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption interval(QStringLiteral("interval"),
         QStringLiteral("Seconds between cycles (default: the panel's MonitorInterval + 1)."), QStringLiteral("S"));
     const QCommandLineOption textfile(QStringLiteral("textfile"),
-        QStringLiteral("The metrics file to write (default /var/lib/prometheus/node-exporter/tavrik.prom)."),
+        QStringLiteral("The metrics file to write, or a folder for tavrik.prom (default\n"
+                       "/var/lib/prometheus/node-exporter/tavrik.prom)."),
         QStringLiteral("PATH"), QStringLiteral("/var/lib/prometheus/node-exporter/tavrik.prom"));
     const QCommandLineOption state(QStringLiteral("state"),
         QStringLiteral("Where the last readings are kept between runs (default: .tavrik-exporter-state.json\n"
@@ -52,6 +55,8 @@ int main(int argc, char *argv[])
         QStringLiteral("FILE"));
     const QCommandLineOption once(QStringLiteral("once"), QStringLiteral("Run one cycle, write the file and exit."));
     parser.addOptions({ settings, interval, textfile, state, once });
+    const WebOptions web;
+    web.addTo(parser);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first()));
@@ -75,18 +80,42 @@ int main(int argc, char *argv[])
         if (!ok || seconds < 1 || seconds > 86400)
             return usageError(QStringLiteral("--interval needs whole seconds from 1 to 86400"));
     }
-    const QFileInfo text(parser.value(textfile));
-    const QString stateFile = parser.isSet(state)
-        ? parser.value(state)
-        : text.absoluteDir().filePath(QStringLiteral(".tavrik-exporter-state.json"));
+    // Served metrics replace the textfile unless both are asked for (the series would be doubled).
+    const bool serve = web.listening(parser) && !parser.isSet(once);
+    QFileInfo text(parser.value(textfile));
     if (const QString why = SafeFile::Refusal(text.filePath(), SafeFile::Allow::FileOrFolder); !why.isEmpty())
         return usageError(QStringLiteral("--textfile: ") + why);
-    if (const QString why = SafeFile::Refusal(stateFile); !why.isEmpty())
-        return usageError(QStringLiteral("--state: ") + why);
-    if (SafeFile::SameFile(stateFile, text.filePath()))
-        return usageError(QStringLiteral("--state and --textfile name the same file %1").arg(stateFile));
+    if (text.isDir())
+        text.setFile(QDir(text.absoluteFilePath()).filePath(QStringLiteral("tavrik.prom")));
+    const bool writeText = !serve || parser.isSet(textfile);
+    const QString stateFile = parser.isSet(state) ? parser.value(state)
+        : writeText ? text.absoluteDir().filePath(QStringLiteral(".tavrik-exporter-state.json"))
+                    : QString();
+    if (writeText) {
+        if (const QString why = SafeFile::Refusal(text.filePath()); !why.isEmpty())
+            return usageError(QStringLiteral("--textfile: ") + why);
+    }
+    if (!stateFile.isEmpty()) {
+        if (const QString why = SafeFile::Refusal(stateFile); !why.isEmpty())
+            return usageError(QStringLiteral("--state: ") + why);
+        if (writeText && SafeFile::SameFile(stateFile, text.filePath()))
+            return usageError(QStringLiteral("--state and --textfile name the same file %1").arg(stateFile));
+    }
 
-    Exporter exporter(options, text.absoluteFilePath());
+    std::unique_ptr<WebServer> server;
+    if (serve) {
+        QString error;
+        int status = 0;
+        server = web.start(parser, seconds, &error, &status);
+        if (!server && status == 2)
+            return usageError(error);
+        if (!server) {
+            std::fprintf(stderr, "tavrik-exporter: %s\n", qUtf8Printable(error));
+            return status;
+        }
+    }
+
+    Exporter exporter(options, writeText ? text.absoluteFilePath() : QString());
     exporter.loadStoredCpus();
     exporter.setStateFile(stateFile);
     if (!exporter.stateNote().isEmpty())
@@ -96,6 +125,8 @@ int main(int argc, char *argv[])
     QObject::connect(&exporter, &Exporter::cycleWritten, &app, [&](bool ok) {
         if (!ok)
             std::fprintf(stderr, "tavrik-exporter: could not write %s\n", qUtf8Printable(exporter.error()));
+        if (server)
+            WebOptions::Publish(*server, exporter, seconds);
         if (single)
             QCoreApplication::exit(ok ? 0 : 1);
     });

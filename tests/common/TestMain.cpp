@@ -7,6 +7,7 @@ using Application = QApplication;
 #include <QCoreApplication>
 using Application = QCoreApplication;
 #endif
+#include <QSettings>
 #include <QTest>
 
 #include <memory>
@@ -45,6 +46,11 @@ bool TestRegistry::Add(const char *name, Factory factory)
 int main(int argc, char *argv[])
 {
     Application app(argc, argv);
+#ifdef Q_OS_WIN
+    // The native store is the registry, which no path redirects: tests and their children use
+    // INI files, which IsolatedSettings and the tests point at temporary folders.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+#endif
     Application::setOrganizationName(QStringLiteral("Brakmere"));
     Application::setApplicationName(QStringLiteral("Tavrik"));
     const QStringList args = Application::arguments();

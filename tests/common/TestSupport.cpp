@@ -32,7 +32,11 @@ IsolatedSettings::~IsolatedSettings()
 
 QString IsolatedSettings::configFile() const
 {
+#ifdef Q_OS_WIN
+    return QDir(m_dir.path()).filePath(QStringLiteral("Brakmere/Tavrik.ini"));
+#else
     return QDir(m_dir.path()).filePath(QStringLiteral("Brakmere/Tavrik.conf"));
+#endif
 }
 
 bool WriteTextFile(const QString &path, const QByteArray &content)

@@ -1,9 +1,9 @@
 #include "export/Exporter.h"
 #include "common/TestSupport.h"
+#include "settings/Conv.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
-#include "settings/Conv.h"
 #include "shared/Failure.h"
 
 #include <QDir>
@@ -116,8 +116,8 @@ private Q_SLOTS:
         QTest::newRow("moved") << QList<Reading> { { "0.4" }, { half } } << CpuState::Working << 0 << 0.0;
         QTest::newRow("unchanged") << QList<Reading> { { half }, { half } } << CpuState::Stalled << 0 << 0.0;
         QTest::newRow("finished unit again")
-            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << CpuState::Downloading
-            << 0 << 60.0;
+            << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 90 } } << CpuState::Downloading << 0
+            << 60.0;
         QTest::newRow("no download file yet")
             << QList<Reading> { { done }, { done, 0, false, 30 } } << CpuState::Downloading << 53 << 0.0;
         QTest::newRow("past the alarm") << QList<Reading> { { done }, { done, 0, true, 30 }, { done, 0, true, 91 } }

@@ -51,13 +51,14 @@ private Q_SLOTS:
         QRandomGenerator rng(width);
         QList<QRect> scattered;
         for (int i = 0; i < 40; ++i) {
-            scattered.append(QRect(rng.bounded(-50, width), rng.bounded(-50, 900), rng.bounded(1, 400),
-                rng.bounded(1, 300)));
+            scattered.append(
+                QRect(rng.bounded(-50, width), rng.bounded(-50, 900), rng.bounded(1, 400), rng.bounded(1, 300)));
             const QPoint at = GridPlacement::FirstFree(origin, cell, width, scattered);
             int first = 0;
             auto overlaps = [&](int k) {
                 const QRect r(GridPlacement::Cell(k, origin, cell, width), cell);
-                return std::any_of(scattered.cbegin(), scattered.cend(), [&](const QRect &t) { return r.intersects(t); });
+                return std::any_of(
+                    scattered.cbegin(), scattered.cend(), [&](const QRect &t) { return r.intersects(t); });
             };
             while (overlaps(first))
                 ++first;

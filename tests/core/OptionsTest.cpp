@@ -139,8 +139,9 @@ private Q_SLOTS:
         QStringList names;
         for (const QList<QVariant> &args : std::as_const(changed))
             names.append(args.first().toString());
-        QCOMPARE(names, (QStringList { Schema::MonitorInterval, Schema::AlarmInterval, Schema::SoundsOn, Schema::Scroll,
-                            Schema::ScrollInterval, Schema::StartMinimized, Schema::DisplayTopMost }));
+        QCOMPARE(names,
+            (QStringList { Schema::MonitorInterval, Schema::AlarmInterval, Schema::SoundsOn, Schema::Scroll,
+                Schema::ScrollInterval, Schema::StartMinimized, Schema::DisplayTopMost }));
     }
 };
 

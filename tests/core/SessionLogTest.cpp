@@ -50,14 +50,16 @@ private Q_SLOTS:
         }
         QStringList lines = digest.lines();
         QCOMPARE(lines.size(), 2);
-        QVERIFY2(lines[0].startsWith(QStringLiteral("2026-03-01 10:01:00 to 2026-03-01 10:03:00, 3 times Attic: Path not found")),
+        QVERIFY2(lines[0].startsWith(
+                     QStringLiteral("2026-03-01 10:01:00 to 2026-03-01 10:03:00, 3 times Attic: Path not found")),
             qPrintable(lines[0]));
         QVERIFY(lines[1].contains(QLatin1String(" Den: Path not found")));
         read(attic, good, 4); // a good reading ends the run
         read(attic, ClientReader::Unreachable(), 5);
         lines = digest.lines();
         QCOMPARE(lines.size(), 3);
-        QVERIFY2(lines[2].startsWith(QStringLiteral("2026-03-01 10:05:00 Attic: Path not found")), qPrintable(lines[2]));
+        QVERIFY2(
+            lines[2].startsWith(QStringLiteral("2026-03-01 10:05:00 Attic: Path not found")), qPrintable(lines[2]));
         // A note of the program's own that failed stands alone, as does a late download.
         QVERIFY(digest.add({ { QStringLiteral("Settings could not be saved."), LogKind::Failure, 0, {}, 0,
             QDateTime(QDate(2026, 3, 1), QTime(10, 6)) } }));

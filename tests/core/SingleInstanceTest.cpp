@@ -5,8 +5,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
 #include <sys/wait.h>
 #include <unistd.h>
+#else
+#include <QCoreApplication>
+#include <QProcess>
+#endif
 
 class SingleInstanceTest : public QObject
 {
@@ -30,11 +35,20 @@ private Q_SLOTS:
     // or a PID that now belongs to another program.
     void leftoverLockDoesNotBlock()
     {
+#ifdef Q_OS_UNIX
         const pid_t child = ::fork();
         if (child == 0)
             ::_exit(0);
         ::waitpid(child, nullptr, 0);
-        for (const qint64 pid : { qint64(child), qint64(::getppid()) }) {
+        const QList<qint64> pids { qint64(child), qint64(::getppid()) };
+#else
+        QProcess ended; // a copy of this program that has ended
+        ended.start(QCoreApplication::applicationFilePath(), { QStringLiteral("--child"), QStringLiteral("none") });
+        QVERIFY(ended.waitForStarted());
+        const QList<qint64> pids { ended.processId() };
+        QVERIFY(ended.waitForFinished());
+#endif
+        for (const qint64 pid : pids) {
             QTemporaryDir dir;
             QByteArray content;
             QString path;

@@ -1,7 +1,7 @@
 #include "monitor/StatsInterpreter.h"
+#include "common/TestSupport.h"
 #include "fleet/Cpu.h"
 #include "shared/Clock.h"
-#include "common/TestSupport.h"
 #include "shared/Failure.h"
 
 #include <QLocale>
@@ -53,7 +53,10 @@ class StatsInterpreterTest : public QObject
         return StatsInterpreter::Run(
             { QStringLiteral("Cruncher"), QStringLiteral("/seti/"), s, f, alarm, at(clock), Date, 0, 0 });
     }
-    static qint64 startOf(const UpdateResult &r) { return r.fields.DownloadStart ? (r.fields.DownloadStart - Day) / 1000 : 0; }
+    static qint64 startOf(const UpdateResult &r)
+    {
+        return r.fields.DownloadStart ? (r.fields.DownloadStart - Day) / 1000 : 0;
+    }
     static QString generic(int code)
     {
         return QStringLiteral("CPU: Cruncher\r\nSeti Path: /seti/\r\nError #: %1\r\nDescription: %2")
@@ -128,8 +131,8 @@ private Q_SLOTS:
         QVERIFY(r.fields.downloadNoticeRed && *r.downloadingVisible && *r.percentRed);
 
         r = run(snap(state, text(User), 90112), r.fields, 36062.25);
-        QCOMPARE(r.texts().mid(3),
-            (QStringList { QStringLiteral("Alarm time is 31, Interval is 300"), Started, Closing }));
+        QCOMPARE(
+            r.texts().mid(3), (QStringList { QStringLiteral("Alarm time is 31, Interval is 300"), Started, Closing }));
         QCOMPARE(r.downloadCaption, NewUnit);
         QVERIFY(!r.fields.downloadNoticeRed);
         QCOMPARE(r.percentText, QStringLiteral("25%"));
@@ -235,10 +238,10 @@ private Q_SLOTS:
                                                     << qint16(5) << "Alarm time is 4.939, Interval is 300";
         QTest::newRow("across midnight") << local(2026, 6, 1, 23, 59, 50) << local(2026, 6, 2, 0, 0, 20, 250)
                                          << qint16(5) << "Alarm time is 30.25, Interval is 300";
-        QTest::newRow("late across midnight") << local(2026, 6, 1, 23, 53, 20) << local(2026, 6, 2, 0, 16, 40)
-                                              << qint16(5) << late;
-        QTest::newRow("started at 00:00:00") << local(2026, 6, 2, 0, 0) << local(2026, 6, 2, 0, 5, 1) << qint16(5)
-                                             << late;
+        QTest::newRow("late across midnight")
+            << local(2026, 6, 1, 23, 53, 20) << local(2026, 6, 2, 0, 16, 40) << qint16(5) << late;
+        QTest::newRow("started at 00:00:00")
+            << local(2026, 6, 2, 0, 0) << local(2026, 6, 2, 0, 5, 1) << qint16(5) << late;
         // 20 real minutes while the clocks go forward an hour, then back an hour.
         QTest::newRow("clocks forward") << local(2026, 3, 29, 1, 50) << local(2026, 3, 29, 3, 10) << qint16(60)
                                         << "Alarm time is 1200, Interval is 3600";
@@ -339,6 +342,13 @@ private Q_SLOTS:
         for (auto [value, digits] : rows)
             QCOMPARE(
                 StatsInterpreter::PercentText(value), digits.replace(u'.', QLocale::system().decimalPoint()) + u'%');
+        // Every bar value reads as the locale itself would write it.
+        QLocale locale = QLocale::system();
+        locale.setNumberOptions(QLocale::OmitGroupSeparator);
+        for (float v = 0; v <= 100.0f; v += 0.0137f)
+            QCOMPARE(StatsInterpreter::PercentText(v), locale.toString(double(v), 'g', 7) + u'%');
+        for (const float v : { 0.0f, -0.0f, 1e-5f, 0.0001f, 99.99999f, 100.0f, 1e-30f })
+            QCOMPARE(StatsInterpreter::PercentText(v), locale.toString(double(v), 'g', 7) + u'%');
     }
 };
 

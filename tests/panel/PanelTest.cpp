@@ -31,8 +31,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include <csignal>
 #include <memory>
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <csignal>
+#endif
 
 // The panel end to end: real CPU windows over client directories in a temporary folder.
 namespace {
@@ -49,7 +56,11 @@ int startAndExit(const QStringList &args)
     int writes = 0;
     SettingsStore::setBeforeWrite([&] {
         if (++writes == killAt)
+#ifdef Q_OS_WIN
+            ::TerminateProcess(::GetCurrentProcess(), 0xf291); // QProcess::kill()'s code: a crash to QProcess
+#else
             ::raise(SIGKILL);
+#endif
     });
     Options options;
     modTavrik::LoadOptions(options);

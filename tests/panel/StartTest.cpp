@@ -75,6 +75,9 @@ private Q_SLOTS:
     // minimised, the running copy is shown afterwards.
     void secondStart()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("The program keeps its settings in the registry here, where no folder can stand in for them");
+#else
         QTemporaryDir dir;
         const QProcessEnvironment env = isolated(dir);
         QProcess first;
@@ -105,6 +108,7 @@ private Q_SLOTS:
         QVERIFY(conf.open(QIODevice::ReadOnly));
         QVERIFY(conf.readAll().contains("StartMinimized=False"));
         QVERIFY(QFileInfo(dir.filePath("XDG_STATE_HOME/Brakmere/Tavrik/session.log")).size() > 0);
+#endif
     }
 
     // The running copy's side: the request restores the minimised main window and raises it.

@@ -15,6 +15,9 @@ private Q_SLOTS:
     // Handlers only count here; the default comes back at the end.
     void terminationSignalReachesEventLoop()
     {
+#ifndef Q_OS_UNIX
+        QSKIP("Console control events reach every process of the console, the test runner's too");
+#else
         static int calls = 0;
         Platform::InstallTerminationHandler([] { ++calls; });
         QCOMPARE(::raise(SIGTERM), 0);
@@ -34,6 +37,7 @@ private Q_SLOTS:
         struct sigaction current = {};
         ::sigaction(SIGTERM, nullptr, &current);
         QVERIFY(current.sa_handler == SIG_DFL);
+#endif
     }
 };
 

@@ -120,11 +120,24 @@ ExportSnapshot Exporter::snapshot() const
     return s;
 }
 
+StatusSnapshot Exporter::statusSnapshot() const
+{
+    StatusSnapshot s;
+    const QDateTime now = Clock::Now();
+    for (const Cpu *cpu : m_fleet.cpus())
+        if (cpu->allowUpdates)
+            s.cpus.append(CpuCard::From(*cpu, Metrics(*cpu, now)));
+    s.taken = now;
+    s.cycleSeconds = m_cycleSeconds;
+    return s;
+}
+
 void Exporter::onCycleFinished()
 {
     m_cycleSeconds = double(m_cycleTime.nsecsElapsed()) / 1e9;
     m_error.clear();
-    bool ok = writeText(m_textFile, MetricsText::Render(snapshot()));
+    // Without a file the metrics are only served.
+    bool ok = m_textFile.isEmpty() || writeText(m_textFile, MetricsText::Render(snapshot()));
     if (!m_stateFile.isEmpty())
         ok = writeText(m_stateFile, stateText()) && ok;
     Q_EMIT cycleWritten(ok);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/CpuCard.h"
 #include "export/MetricsText.h"
 #include "fleet/Fleet.h"
 
@@ -29,6 +30,8 @@ public:
     Fleet &fleet() { return m_fleet; }
     UpdateCycle &cycle() { return m_fleet.cycle(); }
     ExportSnapshot snapshot() const;
+    // Each CPU as the status page and its JSON show it, as of the last cycle.
+    StatusSnapshot statusSnapshot() const;
     QString error() const { return m_error; } // why the last cycle's writes failed
     // Set when the state file was of another format and was set aside (moved to ".unknown").
     QString stateNote() const { return m_stateNote; }

@@ -12,9 +12,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#else
-#include <QDir>
-#include <QFileInfo>
+#elif defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #endif
 
 const QString ClientReader::StateFile = QStringLiteral("State.txt");
@@ -249,8 +251,11 @@ ClientReader::PartResult ClientReader::ReadPart(const QString &dirPath, Part par
     return out;
 }
 
-#else // not Q_OS_UNIX
+#elif defined(Q_OS_WIN)
 
+// Windows matches names regardless of letter case except in a folder marked case-sensitive: only
+// there is the folder listed. A missing folder or share fails the open itself (ERROR_PATH_NOT_FOUND,
+// ERROR_BAD_NETPATH), so a file that is not found always stands in a folder that exists.
 class ClientReader::Directory
 {
 public:
@@ -259,71 +264,157 @@ public:
         const qsizetype cut = qMax(dir.lastIndexOf(u'/'), dir.lastIndexOf(u'\\')) + 1;
         m_folder = dir.left(cut);
         const QString prefix = dir.mid(cut);
-        for (const QString &name : { StateFile, UserFile, WtempFile })
-            m_wanted.append(prefix + name);
+        const QString *names[] = { &StateFile, &UserFile, &WtempFile };
+        for (int i = 0; i < 3; ++i)
+            m_names[i].wanted = prefix + *names[i];
     }
 
-    bool unreachable() const { return false; }
+    QString path(int i) const { return m_folder + m_names[i].wanted; }
 
-    QString path(int i)
+    QString otherCase(int i)
     {
-        const QString exact = m_folder + m_wanted[i];
-        if (QFileInfo::exists(exact))
-            return exact;
-        if (!m_listed) {
-            m_listed = true;
-            m_entries = QDir(m_folder.isEmpty() ? QStringLiteral(".") : m_folder)
-                            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
-        }
-        for (const QString &entry : std::as_const(m_entries))
-            if (entry.compare(m_wanted[i], Qt::CaseInsensitive) == 0)
-                return m_folder + entry;
-        return QString();
+        list();
+        return m_names[i].other.isEmpty() ? QString() : m_folder + m_names[i].other;
     }
 
-    QString displayPath(int i) const { return m_folder + m_wanted[i]; }
-
-    int missingCode() const
-    {
-        const QFileInfo info(m_folder.isEmpty() ? QStringLiteral(".") : m_folder);
-        if (!info.exists())
-            return Failure::PathNotFound;
-        return info.isDir() ? int(Failure::FileNotFound) : int(Failure::BadFileName);
-    }
+    bool listed() const { return m_listed; }
 
 private:
-    QString m_folder;
-    QStringList m_wanted;
-    QStringList m_entries;
+    void list()
+    {
+        if (m_listed)
+            return;
+        m_listed = true;
+        const QString pattern = (m_folder.isEmpty() ? QStringLiteral(".\\") : m_folder) + u'*';
+        WIN32_FIND_DATAW entry;
+        const HANDLE find = ::FindFirstFileExW(reinterpret_cast<const wchar_t *>(pattern.utf16()), FindExInfoBasic,
+            &entry, FindExSearchNameMatch, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            const QString name = QString::fromWCharArray(entry.cFileName);
+            for (Name &n : m_names) {
+                if (n.other.isEmpty() && name.compare(n.wanted, Qt::CaseInsensitive) == 0 && name != n.wanted)
+                    n.other = name;
+            }
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+
+    struct Name
+    {
+        QString wanted; // what the path adds to the folder: its last part, then the file name
+        QString other; // an entry equal to it apart from letter case
+    };
+    QString m_folder; // up to and including the last separator
+    Name m_names[3]; // State.txt, User_Info.txt, wtemp.txt
     bool m_listed = false;
 };
 
-ClientFile ClientReader::readText(Directory &dir, int index)
+namespace {
+
+const wchar_t *wide(const QString &path)
+{
+    return reinterpret_cast<const wchar_t *>(path.utf16());
+}
+
+ClientFile readOpen(HANDLE file, const QString &path)
 {
     ClientFile out;
-    const QString path = dir.path(index);
-    if (path.isEmpty()) {
-        out.error = dir.missingCode();
-        return out;
-    }
-    if (QFileInfo(path).isDir()) {
+    if (::GetFileType(file) != FILE_TYPE_DISK) {
         out.error = Failure::AccessError;
-        out.detail = notAFileDetail(dir.displayPath(index));
+        out.detail = notAFileDetail(path);
         return out;
     }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        out.error
-            = f.error() == QFileDevice::PermissionsError ? int(Failure::PermissionDenied) : int(Failure::AccessError);
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file, &size)) {
+        out.error = Failure::FromWin32(::GetLastError());
         return out;
     }
-    const QByteArray bytes = f.read(MaxFileSize + 1);
-    if (bytes.size() > MaxFileSize) {
+    if (size.QuadPart > ClientReader::MaxFileSize) {
         out.error = Failure::FileTooLarge;
-        out.detail = tooLargeDetail(dir.displayPath(index));
+        out.detail = tooLargeDetail(path);
         return out;
     }
-    out.text = QString::fromLatin1(bytes);
+    // The size is only a hint: the client may be writing the file right now.
+    QByteArray bytes(qsizetype(size.QuadPart) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == bytes.size()) {
+            if (got > ClientReader::MaxFileSize) {
+                out.error = Failure::FileTooLarge;
+                out.detail = tooLargeDetail(path);
+                return out;
+            }
+            bytes.resize(qMin<qsizetype>(bytes.size() * 2, ClientReader::MaxFileSize + 1));
+        }
+        const DWORD wanted = DWORD(bytes.size() - got);
+        DWORD n = 0;
+        if (!::ReadFile(file, bytes.data() + got, wanted, &n, nullptr)) {
+            out.error = Failure::FromWin32(::GetLastError());
+            return out;
+        }
+        got += n;
+        if (n < wanted) // a disk file reads short only at its end
+            break;
+    }
+    out.text = QString::fromLatin1(bytes.constData(), got);
+    return out;
+}
+
+// Reads one file whole. openError is the open's failure, or 0 when the name was found (the file
+// read, or its failure in the result). Sharing everything never gets in the client's way.
+ClientFile readFile(const QString &path, DWORD &openError)
+{
+    ClientFile out;
+    const HANDLE file = ::CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        openError = ::GetLastError();
+        // A folder does not open as a file here; elsewhere it opens and is then found not to be one.
+        if (openError == ERROR_ACCESS_DENIED) {
+            const DWORD attributes = ::GetFileAttributesW(wide(path));
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                openError = 0;
+                out.error = Failure::AccessError;
+                out.detail = notAFileDetail(path);
+            }
+        }
+        return out;
+    }
+    openError = 0;
+    out = readOpen(file, path);
+    ::CloseHandle(file);
+    return out;
+}
+
+// The download file's length, asked of the folder so that the client holding the file open does
+// not matter. Returns the query's failure; error is set for a folder of that name.
+DWORD queryLength(const QString &path, int &error, qint64 &length)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(wide(path), GetFileExInfoStandard, &data))
+        return ::GetLastError();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        error = Failure::FileNotFound; // a folder of that name is no download
+    else
+        length = qint64((quint64(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    return 0;
+}
+
+} // namespace
+
+ClientFile ClientReader::readText(Directory &dir, int index)
+{
+    DWORD openError = 0;
+    ClientFile out = readFile(dir.path(index), openError);
+    if (openError == ERROR_FILE_NOT_FOUND) {
+        const QString other = dir.otherCase(index);
+        if (!other.isEmpty())
+            out = readFile(other, openError);
+    }
+    if (openError)
+        out.error = Failure::FromWin32(openError);
     return out;
 }
 
@@ -333,23 +424,38 @@ ClientSnapshot ClientReader::Read(const QString &dirPath)
     ClientSnapshot snap;
     snap.state = readText(dir, 0);
     snap.user = readText(dir, 1);
-    const QString wtemp = dir.path(2);
-    const QFileInfo info(wtemp);
-    if (wtemp.isEmpty() || !info.exists() || info.isDir())
-        snap.wtempError = wtemp.isEmpty() ? dir.missingCode() : int(Failure::FileNotFound);
-    else
-        snap.wtempLength = info.size();
+    DWORD err = queryLength(dir.path(2), snap.wtempError, snap.wtempLength);
+    if (err == ERROR_FILE_NOT_FOUND && dir.listed()) {
+        const QString other = dir.otherCase(2);
+        if (!other.isEmpty())
+            err = queryLength(other, snap.wtempError, snap.wtempLength);
+    }
+    if (err)
+        snap.wtempError = Failure::FromWin32(err);
     return snap;
 }
 
-ClientReader::PartResult ClientReader::ReadPart(const QString &, Part)
+ClientReader::PartResult ClientReader::ReadPart(const QString &dirPath, Part part)
 {
-    // Names are matched through Qt here; one whole Read keeps that in one place.
+    const Directory dir(dirPath);
+    const QString path = dir.path(part);
     PartResult out;
-    out.missing = true;
+    DWORD err = 0;
+    if (part == Wtemp) {
+        err = queryLength(path, out.file.error, out.length);
+    } else {
+        out.file = readFile(path, err);
+        out.opened = err == 0;
+    }
+    // A missing folder or share is a failure of its own here, so only a missing name needs Read.
+    out.missing = err == ERROR_FILE_NOT_FOUND;
+    if (err && !out.missing)
+        out.file.error = Failure::FromWin32(err);
     return out;
 }
 
+#else
+#error "ClientReader reads files through the POSIX or the Win32 calls only"
 #endif
 
 bool ClientReader::Combine(const PartResult (&parts)[PartCount], ClientSnapshot &out)

@@ -11,6 +11,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -21,8 +22,23 @@ const QString CrLf = QStringLiteral("\r\n");
 qsizetype indexOfKey(QStringView text, QLatin1String key)
 {
     const qsizetype m = key.size();
-    for (qsizetype i = 0, last = text.size() - m; i <= last; ++i) {
-        qsizetype j = 0;
+    if (m == 0)
+        return 0;
+    // Candidates are found by the key's first letter, whose only lower-case form is the ASCII one
+    // (true of P, C, N and T; not of I or S, which dotless i and long s also upper-case to).
+    const QChar upper(key[0]);
+    const QChar lower = upper.toLower();
+    qsizetype nextUpper = text.indexOf(upper);
+    qsizetype nextLower = lower == upper ? -1 : text.indexOf(lower);
+    for (qsizetype last = text.size() - m;;) {
+        qsizetype i = nextUpper < 0 ? nextLower : nextLower < 0 ? nextUpper : qMin(nextUpper, nextLower);
+        if (i < 0 || i > last)
+            return -1;
+        if (i == nextUpper)
+            nextUpper = text.indexOf(upper, i + 1);
+        else
+            nextLower = text.indexOf(lower, i + 1);
+        qsizetype j = 1;
         for (; j < m; ++j) {
             char16_t c = text[i + j].unicode();
             if (c >= u'a' && c <= u'z')
@@ -35,7 +51,6 @@ qsizetype indexOfKey(QStringView text, QLatin1String key)
         if (j == m)
             return i;
     }
-    return -1;
 }
 
 struct Fault
@@ -313,8 +328,22 @@ UpdateResult StatsInterpreter::Run(const UpdateInput &in)
 
 QString StatsInterpreter::PercentText(float value)
 {
-    QLocale locale = QLocale::system();
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    // Made once: building the system locale for every CPU of every cycle cost more than the reading.
+    static const QLocale locale = [] {
+        QLocale l = QLocale::system();
+        l.setNumberOptions(QLocale::OmitGroupSeparator);
+        return l;
+    }();
+    static const bool plainDigits = locale.zeroDigit() == QLatin1String("0");
+    // A bar's percentage (0 to 100, no exponent) in a locale with the usual digits is printed
+    // directly: the same text as the locale's, without its general path.
+    if (plainDigits && ((value >= 0.0001f && value <= 100.0f) || value == 0.0f)) {
+        char buffer[32];
+        const int n = std::snprintf(buffer, sizeof buffer, "%.7g", double(value) + 0.0);
+        QString text = QString::fromLatin1(buffer, n);
+        text.replace(u'.', locale.decimalPoint());
+        return text + u'%';
+    }
     return locale.toString(double(value), 'g', 7) + u'%';
 }
 
@@ -331,7 +360,7 @@ UpdateClock UpdateClock::Now()
 {
     static qint64 second = -1;
     static QString text;
-    const qint64 ms = Clock::Now().toMSecsSinceEpoch();
+    const qint64 ms = Clock::NowMs();
     if (ms / 1000 != second) {
         text = Clock::GeneralDate();
         second = ms / 1000;

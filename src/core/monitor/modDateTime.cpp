@@ -1,5 +1,6 @@
 #include "monitor/modDateTime.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace modDateTime {
@@ -38,20 +39,28 @@ QString SecondsToText(double seconds)
         rest -= counts[i] * Units[i].length;
     }
 
-    QString text;
+    // Built as Latin-1 text in one buffer: the update shows this for every CPU of every cycle.
+    char buffer[256];
+    char *out = buffer;
+    auto put = [&out](const char *text) {
+        while (*text)
+            *out++ = *text++;
+    };
     for (int i = 0; i < 6; ++i) {
         if (!(counts[i] > 0))
             continue;
-        text += QString::number(counts[i], 'f', 0);
-        text += QLatin1String(counts[i] == 1 ? Units[i].singular : Units[i].plural);
+        // Below 2^31 years (checked above) and below the next unit otherwise: a whole number.
+        out = std::to_chars(out, buffer + sizeof buffer, qint64(counts[i])).ptr;
+        put(counts[i] == 1 ? Units[i].singular : Units[i].plural);
         for (int j = i + 1; j < 6; ++j) {
             if (counts[j] >= 1) {
-                text += QLatin1String(", ");
+                put(", ");
                 break;
             }
         }
     }
-    return text + u'.';
+    *out++ = '.';
+    return QString::fromLatin1(QByteArrayView(buffer, out - buffer));
 }
 
 } // namespace modDateTime

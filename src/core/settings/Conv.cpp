@@ -169,6 +169,8 @@ QString DoubleText(double value)
 {
     // Fifteen significant digits, as many as a double holds for sure: an elapsed 15.092 s reads
     // "15.092", not the binary rounding noise the shortest round-trip form would show.
+    if (std::trunc(value) == value && std::fabs(value) < 1e15)
+        return QString::number(qint64(value)); // the same digits, without the slow general path
     return QString::number(value, 'g', 15);
 }
 

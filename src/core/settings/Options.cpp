@@ -12,8 +12,7 @@ bool OptionValues::operator==(const OptionValues &o) const
 {
     return MonitorInterval == o.MonitorInterval && AlarmInterval == o.AlarmInterval && AlarmSound == o.AlarmSound
         && SoundsOn == o.SoundsOn && Scroll == o.Scroll && ScrollInterval == o.ScrollInterval
-        && StartMinimized == o.StartMinimized && DisplayTopMost == o.DisplayTopMost
-        && Notifications == o.Notifications;
+        && StartMinimized == o.StartMinimized && DisplayTopMost == o.DisplayTopMost && Notifications == o.Notifications;
 }
 
 Options::Options(QObject *parent)

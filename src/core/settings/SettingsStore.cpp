@@ -87,11 +87,19 @@ QString &storeFile()
 std::unique_ptr<QSettings> openStore()
 {
     // A file that cannot exist: reads give nothing, and writes fail before touching any folder.
-    if (held())
+    // Windows would make "\dev\null\held" on the current drive; "<" is in no name there.
+    if (held()) {
+#ifdef Q_OS_WIN
+        return std::make_unique<QSettings>(QStringLiteral("<held>/Tavrik.conf"), QSettings::IniFormat);
+#else
         return std::make_unique<QSettings>(QStringLiteral("/dev/null/held/Tavrik.conf"), QSettings::IniFormat);
+#endif
+    }
     if (!storeFile().isEmpty())
         return std::make_unique<QSettings>(storeFile(), QSettings::IniFormat);
-    return std::make_unique<QSettings>(Schema::Organisation, Schema::Application);
+    // The default format is the native one (the registry on Windows) unless a test has made it INI.
+    return std::make_unique<QSettings>(
+        QSettings::defaultFormat(), QSettings::UserScope, Schema::Organisation, Schema::Application);
 }
 
 // The open batch's store, shared by every call until the outermost batch ends.
@@ -181,8 +189,12 @@ QString SettingsStore::fileName()
     if (!storeFile().isEmpty())
         return storeFile();
     // Told by a store of no file: opening the store itself reads it, and it may be a FIFO.
-    const QFileInfo probe(QSettings(Schema::Organisation, Schema::Application + QStringLiteral("-none")).fileName());
-    return probe.dir().filePath(Schema::Application + QStringLiteral(".conf"));
+    const QFileInfo probe(QSettings(QSettings::defaultFormat(), QSettings::UserScope, Schema::Organisation,
+        Schema::Application + QStringLiteral("-none"))
+                              .fileName());
+    // ".conf" on Unix, ".ini" for INI files elsewhere; the registry's key has none.
+    const QString suffix = probe.suffix();
+    return probe.dir().filePath(Schema::Application + (suffix.isEmpty() ? QString() : u'.' + suffix));
 }
 
 QStringList SettingsStore::checkAccess()

@@ -9,12 +9,27 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+namespace {
+
+// Windows has no per-session folder (Qt answers the home folder): the lock goes to the user's
+// temporary folder, and the channel is a bare pipe name.
+QString runtimeFolder()
+{
+#ifdef Q_OS_WIN
+    return QString();
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+#endif
+}
+
+} // namespace
+
 SingleInstance::SingleInstance(const QString &lockDir)
 {
     QString dir = lockDir;
     QString name = QStringLiteral("tavrik.lock");
     if (dir.isEmpty()) {
-        dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        dir = runtimeFolder();
         if (dir.isEmpty()) {
             // The temporary directory is shared between users: keep one lock per user.
             dir = QDir::tempPath();
@@ -37,7 +52,7 @@ QString SingleInstance::ChannelName()
     const QString user = qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME"));
     const QByteArray hash = QCryptographicHash::hash((user + u'\n' + settings).toUtf8(), QCryptographicHash::Sha1);
     const QString name = QStringLiteral("tavrik-%1-%2").arg(user, QString::fromLatin1(hash.toHex().left(16)));
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QString runtime = runtimeFolder();
     return runtime.isEmpty() ? name : QDir(runtime).filePath(name);
 }
 

@@ -19,10 +19,9 @@ QDateTime Now()
     return fake().isValid() ? fake() : QDateTime::currentDateTime();
 }
 
-double SecondsSinceMidnight()
+qint64 NowMs()
 {
-    const QTime t = Now().time();
-    return t.msecsSinceStartOfDay() / 1000.0;
+    return fake().isValid() ? fake().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
 }
 
 QString GeneralDate()

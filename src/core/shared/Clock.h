@@ -6,8 +6,7 @@
 namespace Clock {
 
 QDateTime Now();
-// Seconds since local midnight, with fractions.
-double SecondsSinceMidnight();
+qint64 NowMs(); // the same as milliseconds since the epoch, without a time zone look-up
 // The current date and time as the user's short date, a blank and the long time.
 QString GeneralDate();
 

@@ -2,6 +2,13 @@
 
 #include <cerrno>
 
+#ifdef Q_OS_WIN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 namespace Failure {
 
 QString Description(int code)
@@ -73,5 +80,43 @@ int FromErrno(int err, bool dirExists)
         return AccessError;
     }
 }
+
+#ifdef Q_OS_WIN
+int FromWin32(unsigned long err)
+{
+    switch (err) {
+    case ERROR_SUCCESS:
+        return None;
+    case ERROR_FILE_NOT_FOUND:
+        return FileNotFound;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return TooManyFiles;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: // the client holds the file without sharing it
+    case ERROR_LOCK_VIOLATION:
+        return PermissionDenied;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE:
+    case ERROR_INVALID_PARAMETER:
+        return BadFileName;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY: // a part of the path is a file: the folder does not exist
+    case ERROR_INVALID_DRIVE:
+    case ERROR_NOT_READY:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_UNEXP_NET_ERR:
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NETWORK_UNREACHABLE:
+    case ERROR_HOST_UNREACHABLE:
+    case ERROR_SEM_TIMEOUT:
+        return PathNotFound; // an unmapped drive or an unreachable share
+    default:
+        return AccessError;
+    }
+}
+#endif
 
 } // namespace Failure

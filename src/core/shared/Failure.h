@@ -27,4 +27,10 @@ QString Description(int code);
 // missing directory or unreachable machine (76).
 int FromErrno(int err, bool dirExists);
 
+#ifdef Q_OS_WIN
+// Maps a GetLastError() code from opening, reading or asking after a file. Windows tells a missing
+// folder or share (ERROR_PATH_NOT_FOUND, ERROR_BAD_NETPATH) from a missing file by itself.
+int FromWin32(unsigned long err);
+#endif
+
 } // namespace Failure

@@ -10,6 +10,11 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #endif
 
 namespace Platform {
@@ -74,10 +79,50 @@ void InstallTerminationHandler(std::function<void()> onTerminate)
     for (const int sig : { SIGTERM, SIGINT, SIGHUP })
         ::sigaction(sig, &sa, nullptr);
 }
+#elif defined(Q_OS_WIN)
+namespace {
+
+    std::function<void()> &callback()
+    {
+        static std::function<void()> c;
+        return c;
+    }
+
+    // Runs on a thread the system starts for the event. The panel, a program without a console,
+    // hears of the session's end through commitDataRequest instead; this is for the exporter.
+    BOOL WINAPI onConsoleEvent(DWORD event)
+    {
+        QCoreApplication *app = QCoreApplication::instance();
+        if (!app)
+            return FALSE;
+        QMetaObject::invokeMethod(
+            app,
+            [] {
+                if (callback())
+                    callback()();
+            },
+            Qt::QueuedConnection);
+        // The process ends when this returns from a closed console, a logoff or a shutdown: wait
+        // here for the event loop to finish; the system's own time limit still applies.
+        if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+            ::Sleep(INFINITE);
+        return TRUE;
+    }
+
+} // namespace
+
+void InstallTerminationHandler(std::function<void()> onTerminate)
+{
+    // Replaced on the user-interface thread only, where the queued call reads it.
+    callback() = std::move(onTerminate);
+    static bool installed = false;
+    const bool wanted = bool(callback());
+    if (wanted != installed && ::SetConsoleCtrlHandler(onConsoleEvent, wanted ? TRUE : FALSE))
+        installed = wanted;
+}
 #else
 void InstallTerminationHandler(std::function<void()> onTerminate)
 {
-    // Windows ends a GUI program through its windows' close events (session end): nothing to add.
     Q_UNUSED(onTerminate)
 }
 #endif

@@ -6,7 +6,8 @@
 namespace Platform {
 
 // Runs onTerminate on the user-interface thread when the process is asked to end (SIGTERM,
-// SIGINT, SIGHUP on Unix-like systems). Call after the application object exists; a later call
+// SIGINT, SIGHUP on Unix-like systems; on Windows the console's Ctrl+C, Ctrl+Break, closing,
+// logoff and shutdown). Call after the application object exists; a later call
 // replaces the function, and an empty function restores the default (the process ends).
 void InstallTerminationHandler(std::function<void()> onTerminate);
 

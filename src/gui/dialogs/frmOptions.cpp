@@ -207,5 +207,6 @@ void frmOptions::Command2_Click()
 
 void frmOptions::Command3_Click()
 {
-    bksPublicModule::PlayWave(bksPublicModule::TrimSpaces(d->tbAlarmSound->text()), d->options.soundsOn(), false, false);
+    bksPublicModule::PlayWave(
+        bksPublicModule::TrimSpaces(d->tbAlarmSound->text()), d->options.soundsOn(), false, false);
 }

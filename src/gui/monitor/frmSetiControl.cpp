@@ -11,7 +11,6 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,6 +19,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProgressBar>
+
+#include <optional>
 
 namespace {
 
@@ -63,6 +64,8 @@ public:
     Fleet &fleet;
     const quint64 key;
     mutable Cpu detached;
+    std::optional<StateColours::Set> colours;
+    QPalette coloursFor;
     bool storedPlace = false;
     bool unloaded = false;
     QPointer<QMdiSubWindow> sub;
@@ -328,13 +331,19 @@ void frmSetiControl::showRecord()
     setLabelText(d->downloaded, v.downloadedText);
     setLabelText(d->uploaded, v.uploadedText);
     setLabelText(d->unitNumber, v.unitNumberText);
+    applyColours();
     showState();
 }
 
 void frmSetiControl::applyColours()
 {
     const Cpu &cpu = d->record();
-    const StateColours::Set colours = StateColours::For(palette());
+    // Worked out once a palette: the contrast search is not free, and readings come every cycle.
+    if (!d->colours || d->coloursFor != palette()) {
+        d->colours = StateColours::For(palette());
+        d->coloursFor = palette();
+    }
+    const StateColours::Set &colours = *d->colours;
     setTextColour(d->percent, cpu.view.percentRed ? colours.stalled : colours.moving);
     setTextColour(d->downloadCaption, cpu.fields.downloadNoticeRed ? colours.stalled : colours.text);
     setTextColour(d->stateLabel, cpu.status.needsAttention() ? colours.stalled : colours.text);
@@ -344,16 +353,19 @@ void frmSetiControl::showState()
 {
     // In words as well as in colour: in the path's row when something is amiss, and as the tip.
     const QString words = attentionWords();
-    setToolTip(d->record().name + QStringLiteral(": ") + d->record().status.words());
+    const QString tip = d->record().name + QStringLiteral(": ") + d->record().status.words();
     setAccessibleDescription(d->record().status.spoken(d->record().name));
     d->bar->setAccessibleDescription(d->percent->text());
+    // Most readings change nothing here: the row is laid out and coloured again only when it does.
+    if (tip == toolTip() && words == d->stateLabel->text() && d->stateLabel->isVisibleTo(this) == !words.isEmpty())
+        return;
+    setToolTip(tip);
     setLabelText(d->stateLabel, words);
     d->stateLabel->setVisible(!words.isEmpty());
     const QRect row = Framework::TwipsToPixels(QRect(60, 60, 4215, 195), this);
     const int wordsWidth = words.isEmpty() ? 0 : d->stateLabel->fontMetrics().horizontalAdvance(words) + 8;
     d->stateLabel->setGeometry(row.right() - wordsWidth + 1, row.top(), wordsWidth, row.height());
     d->pathLabel->resize(row.width() - wordsWidth, row.height());
-    applyColours();
 }
 
 void frmSetiControl::setPercentText(const QString &text)

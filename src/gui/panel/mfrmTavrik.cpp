@@ -1,6 +1,5 @@
 #include "panel/mfrmTavrik.h"
 
-#include "dialogs/frmAbout.h"
 #include "dialogs/frmCPUInfo.h"
 #include "dialogs/frmOptions.h"
 #include "display/frmDisplay.h"
@@ -13,11 +12,11 @@
 #include "monitor/frmSetiControl.h"
 #include "panel/CpuList.h"
 #include "panel/DesktopNotifier.h"
+#include "panel/PanelMenus.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTray.h"
 #include "panel/WindowArrangement.h"
 #include "panel/frmOverview.h"
-#include "panel/frmWindowList.h"
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
@@ -32,7 +31,6 @@
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QMenuBar>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
@@ -43,27 +41,7 @@ namespace {
 
 mfrmTavrik *g_instance = nullptr;
 
-// The Window menu lists this many windows; the rest are a "More Windows..." away.
-constexpr int WindowsListed = 9;
-
 } // namespace
-
-// Every menu item, held rather than looked up by name.
-struct mfrmTavrik::Actions
-{
-    QAction *fileOptions, *fileExit;
-    QAction *cpuAdd, *cpuRemove, *cpuInfo, *cpuPutOnDisplay, *cpuAllowUpdates, *cpuRefresh;
-    QAction *refresh;
-    QAction *windowMessage, *windowMore;
-    QAction *popPutOnDisplay, *popAllowUpdates, *popRemove, *popInfo, *popRefresh, *popRefreshMe;
-
-    // The commands that act on a CPU window; the log disables them while it is active.
-    QList<QAction *> cpuCommands() const
-    {
-        return { cpuRemove, cpuInfo, cpuAllowUpdates, cpuPutOnDisplay, cpuRefresh, popRemove, popInfo, popAllowUpdates,
-            popPutOnDisplay, popRefresh };
-    }
-};
 
 mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     : QMainWindow(parent)
@@ -170,135 +148,6 @@ UpdateCycle &mfrmTavrik::cycle()
 StatusTotals &mfrmTavrik::totals()
 {
     return m_fleet->totals();
-}
-
-QAction *mfrmTavrik::addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut)
-{
-    auto *a = new QAction(caption, this);
-    a->setObjectName(QLatin1String(name));
-    if (!shortcut.isEmpty())
-        a->setShortcut(shortcut);
-    if (menu)
-        menu->addAction(a);
-    return a;
-}
-
-void mfrmTavrik::createMenus()
-{
-    using K = QKeySequence;
-    Actions &a = *m_actions;
-    auto on = [this](QAction *action, auto handler) { connect(action, &QAction::triggered, this, handler); };
-    auto *bar = menuBar();
-    auto *file = bar->addMenu(QStringLiteral("&File"));
-    file->setObjectName(QStringLiteral("mnuFile"));
-    a.fileOptions = addItem(file, "mnuFileOptions", QStringLiteral("&Options..."), K(Qt::CTRL | Qt::Key_O));
-    on(a.fileOptions, [this] {
-        frmOptions options(m_options, this);
-        options.exec(); // modal, as every dialog of the panel; the cycle goes on meanwhile
-    });
-    a.fileExit = addItem(file, "mnuFileExit", QStringLiteral("E&xit"), K(Qt::CTRL | Qt::Key_X));
-    on(a.fileExit, &QWidget::close);
-
-    auto *cpu = bar->addMenu(QStringLiteral("&CPU"));
-    cpu->setObjectName(QStringLiteral("mnuCPU"));
-    a.cpuAdd = addItem(cpu, "mnuCPUAdd", QStringLiteral("&Add CPU..."), K(Qt::CTRL | Qt::Key_A));
-    on(a.cpuAdd, &mfrmTavrik::mnuCPUAdd_Click);
-    a.cpuRemove = addItem(cpu, "mnuCPURemove", QStringLiteral("&Remove CPU..."), K(Qt::CTRL | Qt::Key_R));
-    on(a.cpuRemove, &mfrmTavrik::mnuCPURemove_Click);
-    a.cpuInfo = addItem(cpu, "mnuCPUInfo", QStringLiteral("&CPU Info..."), K(Qt::CTRL | Qt::Key_C));
-    on(a.cpuInfo, &mfrmTavrik::mnuCPUInfo_Click);
-    cpu->addSeparator()->setObjectName(QStringLiteral("mnuCPUBar1"));
-    a.cpuPutOnDisplay
-        = addItem(cpu, "mnuCPUPutOnDisplay", QStringLiteral("Include in Scrolling &Display"), K(Qt::CTRL | Qt::Key_D));
-    on(a.cpuPutOnDisplay, &mfrmTavrik::mnuCPUPutOnDisplay_Click);
-    a.cpuAllowUpdates
-        = addItem(cpu, "mnuCPUAllowUpdates", QStringLiteral("Allow this CPU to &Update"), K(Qt::CTRL | Qt::Key_U));
-    on(a.cpuAllowUpdates, &mfrmTavrik::mnuCPUAllowUpdates_Click);
-    cpu->addSeparator()->setObjectName(QStringLiteral("mnuCPUBar2"));
-    a.cpuRefresh = addItem(cpu, "mnuCPURefresh", QStringLiteral("Re&fresh Me Only"), K(Qt::CTRL | Qt::Key_F));
-    on(a.cpuRefresh, &mfrmTavrik::mnuCPURefresh_Click);
-    for (QAction *check : { a.cpuPutOnDisplay, a.cpuAllowUpdates })
-        check->setCheckable(true);
-
-    a.refresh = addItem(nullptr, "mnuRefresh", QStringLiteral("&Refresh"));
-    on(a.refresh, &mfrmTavrik::mnuRefresh_Click);
-    bar->addAction(a.refresh);
-
-    m_mnuWindow = bar->addMenu(QStringLiteral("&Window"));
-    m_mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
-    on(addItem(m_mnuWindow, "mnuWindowHorizontalTile", QStringLiteral("&Horizontal Tile"), K(Qt::CTRL | Qt::Key_H)),
-        [this] { WindowArrangement::Tile(m_mdi, true); });
-    on(addItem(m_mnuWindow, "mnuWindowVerticalTile", QStringLiteral("&Vertical Tile"), K(Qt::CTRL | Qt::Key_V)),
-        [this] { WindowArrangement::Tile(m_mdi, false); });
-    on(addItem(m_mnuWindow, "mnuWindowCascade", QStringLiteral("&Cascade"), K(Qt::CTRL | Qt::Key_K)),
-        [this] { m_mdi->cascadeSubWindows(); });
-    on(addItem(m_mnuWindow, "mnuWindowArrangeIcons", QStringLiteral("&Arrange Icons"), K(Qt::CTRL | Qt::Key_N)),
-        [this] { WindowArrangement::ArrangeIcons(m_mdi); });
-    on(addItem(m_mnuWindow, "mnuWindowTileGrid", QStringLiteral("Tile as &Grid"), K(Qt::CTRL | Qt::Key_G)),
-        [this] { WindowArrangement::TileAsGrid(m_mdi); });
-    on(addItem(m_mnuWindow, "mnuWindowOverview", QStringLiteral("&Overview"), K(Qt::CTRL | Qt::Key_T)),
-        &mfrmTavrik::showOverview);
-    a.windowMessage = addItem(m_mnuWindow, "mnuWindowMessage", QStringLiteral("&Message"), K(Qt::CTRL | Qt::Key_M));
-    a.windowMessage->setCheckable(true);
-    // The check mark was already inverted by the action itself.
-    on(a.windowMessage, [this](bool show) { frmMessages::instance()->setLogVisible(show); });
-    // Invisible in the menu; its F5 key still works because the window itself carries the action.
-    QAction *refresh = addItem(m_mnuWindow, "mnuWindowRefresh", QStringLiteral("Refresh"), K(Qt::Key_F5));
-    refresh->setVisible(false);
-    on(refresh, &mfrmTavrik::mnuRefresh_Click);
-    auto *f5 = addItem(nullptr, "mnuWindowRefreshKey", QString(), K(Qt::Key_F5));
-    on(f5, &mfrmTavrik::mnuRefresh_Click);
-    addAction(f5);
-    m_mnuWindow->addSeparator();
-    a.windowMore = addItem(nullptr, "mnuWindowMore", QStringLiteral("&More Windows..."));
-    on(a.windowMore, [this] {
-        frmWindowList list(m_mdi, this);
-        list.exec(); // modal, as every dialog of the panel
-        if (QMdiSubWindow *sub = list.chosen())
-            m_mdi->setActiveSubWindow(sub);
-    });
-    connect(m_mnuWindow, &QMenu::aboutToShow, this, &mfrmTavrik::fillWindowMenu);
-
-    auto *help = bar->addMenu(QStringLiteral("&Help"));
-    help->setObjectName(QStringLiteral("mnuHelp"));
-    on(addItem(help, "mnuHelpBrief", QStringLiteral("&Brief Tour..."), K(Qt::Key_F1)), [this] {
-        openHelp(bksPublicModule::AddTrailingChar(modTavrik::ProgramFolder()) + QStringLiteral("ReadMe.htm"), true);
-    });
-    on(addItem(help, "mnuHelpET", QStringLiteral("&E.T. Phone Home"), K(Qt::CTRL | Qt::Key_E)), [this] {
-        const QString home = SettingsStore::get(Schema::Author, Schema::HomeUrl, Schema::ProductHomeUrl);
-        openHelp(SettingsStore::get(Schema::AppSettings, Schema::ETPhoneHome, home), false);
-    });
-    on(addItem(help, "mnuHelpSeti", QStringLiteral("Go to &Seti@Home"), K(Qt::CTRL | Qt::Key_S)),
-        [this] { openHelp(SettingsStore::get(Schema::AppSettings, Schema::SetiAtHome, Schema::SetiWebSite), false); });
-    on(addItem(help, "mnuAbout", QStringLiteral("&About..."), K(Qt::CTRL | Qt::Key_F1)), [this] {
-        frmAbout about(this);
-        about.setEnableTimer(true);
-        about.exec(); // modal, closed by its button or its own timer
-    });
-
-    // The pop-up menu's commands act on the window it was opened on.
-    m_mnuPop = new QMenu(QStringLiteral("mnuPop"), this);
-    m_mnuPop->setObjectName(QStringLiteral("mnuPop"));
-    auto onPopup = [this](QAction *action, void (mfrmTavrik::*command)(frmSetiControl *)) {
-        connect(action, &QAction::triggered, this, [this, command] { (this->*command)(m_popupCpu); });
-    };
-    a.popPutOnDisplay = addItem(m_mnuPop, "mnuPopPutOnDisplay", QStringLiteral("Include in Scrolling &Display"));
-    onPopup(a.popPutOnDisplay, &mfrmTavrik::toggleDisplay);
-    a.popAllowUpdates = addItem(m_mnuPop, "mnuPopAllowUpdates", QStringLiteral("Allow this CPU to &Update"));
-    onPopup(a.popAllowUpdates, &mfrmTavrik::toggleUpdates);
-    for (QAction *check : { a.popPutOnDisplay, a.popAllowUpdates })
-        check->setCheckable(true);
-    m_mnuPop->addSeparator()->setObjectName(QStringLiteral("mnuPopBar1"));
-    a.popRemove = addItem(m_mnuPop, "mnuPopRemove", QStringLiteral("&Remove CPU"));
-    onPopup(a.popRemove, &mfrmTavrik::removeCpu);
-    a.popInfo = addItem(m_mnuPop, "mnuPopInfo", QStringLiteral("&Change CPU Info"));
-    onPopup(a.popInfo, &mfrmTavrik::editCpu);
-    m_mnuPop->addSeparator()->setObjectName(QStringLiteral("mnuPopBar2"));
-    a.popRefresh = addItem(m_mnuPop, "mnuPopRefresh", QStringLiteral("&Refresh All"));
-    on(a.popRefresh, &mfrmTavrik::mnuRefresh_Click);
-    a.popRefreshMe = addItem(m_mnuPop, "mnuPopRefreshMe", QStringLiteral("&Refresh Me Only"));
-    onPopup(a.popRefreshMe, &mfrmTavrik::refreshCpu);
-    connect(m_mnuPop, &QMenu::aboutToShow, this, &mfrmTavrik::preparePopup);
 }
 
 void mfrmTavrik::Load(bool minimizedThisRun)
@@ -584,74 +433,6 @@ void mfrmTavrik::popupFor(frmSetiControl *cpu, const QPoint &globalPos)
         m_mdi->setActiveSubWindow(sub);
     m_popupCpu = cpu;
     m_mnuPop->popup(globalPos);
-}
-
-void mfrmTavrik::showChecks(const frmSetiControl *cpu)
-{
-    const Actions &a = *m_actions;
-    for (QAction *item : { a.cpuAllowUpdates, a.popAllowUpdates })
-        item->setChecked(cpu->AllowUpdates());
-    for (QAction *item : { a.cpuPutOnDisplay, a.popPutOnDisplay })
-        item->setChecked(cpu->PutOnDisplay());
-}
-
-void mfrmTavrik::onSubWindowActivated(QMdiSubWindow *sub)
-{
-    QWidget *w = sub ? sub->widget() : nullptr;
-    if (auto *log = qobject_cast<frmMessages *>(w)) {
-        connect(
-            log, &frmMessages::closedByUser, this, [this] { m_actions->windowMessage->setChecked(false); },
-            Qt::UniqueConnection);
-        setCpuCommandsEnabled(false);
-        m_actions->windowMessage->setChecked(true);
-        return;
-    }
-    setCpuCommandsEnabled(true);
-    if (auto *cpu = qobject_cast<frmSetiControl *>(w))
-        showChecks(cpu);
-}
-
-void mfrmTavrik::setCpuCommandsEnabled(bool enabled)
-{
-    for (QAction *item : m_actions->cpuCommands())
-        item->setEnabled(enabled);
-}
-
-void mfrmTavrik::preparePopup()
-{
-    const Actions &a = *m_actions;
-    if (m_popupCpu)
-        showChecks(m_popupCpu);
-    a.popInfo->setEnabled(a.cpuInfo->isEnabled());
-    a.popRemove->setEnabled(a.cpuRemove->isEnabled());
-    a.popAllowUpdates->setEnabled(a.cpuAllowUpdates->isEnabled());
-    a.popPutOnDisplay->setEnabled(a.cpuPutOnDisplay->isEnabled());
-    a.popRefresh->setEnabled(a.refresh->isEnabled());
-    a.popRefreshMe->setEnabled(a.cpuRefresh->isEnabled());
-}
-
-void mfrmTavrik::fillWindowMenu()
-{
-    qDeleteAll(m_windowListActions);
-    m_windowListActions.clear();
-    m_mnuWindow->removeAction(m_actions->windowMore);
-    int n = 0;
-    for (QMdiSubWindow *sub : m_mdi->subWindowList()) {
-        if (!sub->isVisible())
-            continue;
-        if (++n > WindowsListed) {
-            m_mnuWindow->addAction(m_actions->windowMore);
-            break;
-        }
-        auto *a = m_mnuWindow->addAction(QStringLiteral("&%1 %2").arg(n).arg(sub->windowTitle()));
-        a->setCheckable(true);
-        a->setChecked(sub == m_mdi->activeSubWindow());
-        connect(a, &QAction::triggered, m_mdi, [this, sub = QPointer<QMdiSubWindow>(sub)] {
-            if (sub)
-                m_mdi->setActiveSubWindow(sub);
-        });
-        m_windowListActions.append(a);
-    }
 }
 
 void mfrmTavrik::showOverview()

@@ -87,6 +87,7 @@ private:
     void createMenus();
     QAction *addItem(QMenu *menu, const char *name, const QString &caption, const QKeySequence &shortcut = {});
     void onSubWindowActivated(QMdiSubWindow *sub);
+    void onLogClosed();
     void showChecks(const frmSetiControl *cpu);
     void onCpuAdded(quint64 key);
     void onCpuRemoved(quint64 key);
