@@ -26,13 +26,10 @@ UpdateResult read(const QString &state, int stateError, float lastPercent, qint6
 struct FakeTray : AlertSink
 {
     QStringList titles;
-    QList<QList<quint64>> named;
     void showAlerts(const QList<AlertNotice> &notices) override
     {
-        for (const AlertNotice &n : notices) {
+        for (const AlertNotice &n : notices)
             titles.append(QStringLiteral("%1 (%2)").arg(n.title).arg(int(n.urgency)));
-            named.append(n.keys);
-        }
     }
 };
 
@@ -183,35 +180,6 @@ private Q_SLOTS:
             rule.flush();
         }
         QCOMPARE(tray.titles, titles);
-    }
-
-    // Up to three CPUs that change in one cycle get a call each; more get one summary. Either way
-    // each CPU is named once.
-    void alertBatches()
-    {
-        for (int n : { 3, 6 }) {
-            FakeTray tray;
-            AlertRule rule(&tray);
-            CpuStatus status;
-            for (CpuState s : { CpuState::Working, CpuState::Unreachable, CpuState::Working }) {
-                status.state = s;
-                for (int key = 0; key < n; ++key)
-                    rule.observe(key, QStringLiteral("cpu%1").arg(key), status);
-                if (s == CpuState::Unreachable)
-                    rule.forget(n - 1); // removed before the cycle's end: not told of
-            }
-            rule.flush();
-            rule.flush();
-            QList<quint64> all;
-            for (const auto &keys : tray.named)
-                all += keys;
-            QCOMPARE(QSet<quint64>(all.begin(), all.end()).size(), all.size());
-            QCOMPARE(all.size(), n - 1);
-            QCOMPARE(tray.named.size(), n - 1 > AlertRule::SummaryAfter ? 1 : n - 1);
-            QCOMPARE(tray.titles.first(),
-                n - 1 > AlertRule::SummaryAfter ? QStringLiteral("5 CPUs are working again (0)")
-                                                : QStringLiteral("cpu0 is working again (0)"));
-        }
     }
 };
 
