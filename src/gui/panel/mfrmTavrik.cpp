@@ -131,6 +131,9 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
 
 mfrmTavrik::~mfrmTavrik()
 {
+    // The area hides its children as the window goes, and would report activations to a window
+    // that is no longer one.
+    disconnect(m_mdi, nullptr, this, nullptr);
     if (g_instance == this)
         g_instance = nullptr;
 }
