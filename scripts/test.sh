@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 
 # lintian and the validators for the package check; node_exporter, promtool and curl for the
 # exporter's end-to-end tests, openssl (a test certificate) and htpasswd (bcrypt hashes, from
-# apache2-utils) for its TLS and basic auth.
+# apache2-utils) for its TLS and basic auth; a D-Bus daemon for the notification test's private bus.
 bash scripts/deps.sh xvfb xauth lintian appstream desktop-file-utils prometheus-node-exporter prometheus curl \
-  openssl apache2-utils
+  openssl apache2-utils dbus-daemon
 prefix=${TAVRIK_BUILD_PREFIX:-build}
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen

@@ -104,6 +104,26 @@ private Q_SLOTS:
         QVERIFY(!ticker.isBusy());
     }
 
+    // The name and the dash stay whole; only the state words give way, at their end.
+    void fitLine_data()
+    {
+        QTest::addColumn<int>("room");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("room for all") << 40 << "This Computer – download late 8 min";
+        QTest::newRow("words cut") << 26 << "This Computer – download…";
+        QTest::newRow("no space before the dots") << 25 << "This Computer – download…";
+        QTest::newRow("name alone") << 10 << "This Computer";
+    }
+    void fitLine()
+    {
+        QFETCH(int, room);
+        QFETCH(QString, line);
+        const QString fitted = DisplayTicker::FitLine(QStringLiteral("This Computer"),
+            QStringLiteral("download late 8 min"), room, [](const QString &t) { return int(t.size()); });
+        QCOMPARE(fitted, line);
+        QVERIFY(fitted.size() <= room || fitted == QStringLiteral("This Computer"));
+    }
+
     void intervalReply_data()
     {
         QTest::addColumn<QString>("reply");

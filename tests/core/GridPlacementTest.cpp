@@ -65,6 +65,41 @@ private Q_SLOTS:
             QCOMPARE(at, GridPlacement::Cell(first, origin, cell, width));
         }
     }
+
+    // A place from a bigger screen (or a 2x run) comes back inside the area; one inside stays.
+    void fitInside_data()
+    {
+        QTest::addColumn<QRect>("place");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("fitted");
+        const QRect screen(0, 0, 1600, 976);
+        QTest::newRow("inside") << QRect(10, 20, 700, 400) << screen << QRect(10, 20, 700, 400);
+        QTest::newRow("2x main window") << QRect(0, 0, 3200, 1906) << screen << screen;
+        QTest::newRow("below the foot") << QRect(800, 962, 700, 300) << screen << QRect(800, 676, 700, 300);
+        QTest::newRow("left and above") << QRect(-900, -50, 700, 300) << screen << QRect(0, 0, 700, 300);
+        QTest::newRow("second screen") << QRect(100, 100, 300, 200) << QRect(1600, 0, 1280, 1024)
+                                       << QRect(1600, 100, 300, 200);
+        QTest::newRow("scrolling area keeps rows")
+            << QRect(1500, 2000, 319, 132) << QRect(0, 0, 1590, 0) << QRect(1271, 2000, 319, 132);
+        QTest::newRow("no area yet") << QRect(-5, -5, 10, 10) << QRect() << QRect(-5, -5, 10, 10);
+    }
+
+    void logBelowGrid()
+    {
+        const QSize visible(1590, 900);
+        const QList<QRect> rows { QRect(0, 0, 319, 132), QRect(957, 132, 319, 132) };
+        QCOMPARE(GridPlacement::BelowGrid(rows, visible, 160), QRect(0, 264, 1276, 636));
+        QCOMPARE(GridPlacement::BelowGrid({}, visible, 160), QRect(0, 0, 1590, 900));
+        // A grid that fills the area: the log takes the foot, over the last row.
+        QCOMPARE(GridPlacement::BelowGrid({ QRect(0, 0, 2000, 850) }, visible, 160), QRect(0, 740, 1590, 160));
+    }
+    void fitInside()
+    {
+        QFETCH(QRect, place);
+        QFETCH(QRect, area);
+        QFETCH(QRect, fitted);
+        QCOMPARE(GridPlacement::FitInside(place, area), fitted);
+    }
 };
 
 TAVRIK_TEST(GridPlacementTest)

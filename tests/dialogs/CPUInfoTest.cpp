@@ -6,6 +6,7 @@
 #include "shared/bksPublicModule.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -178,8 +179,25 @@ private Q_SLOTS:
     {
         frmCPUInfo dlg;
         run(dlg, [](frmCPUInfo &d) {
-            retype(box(d, "tbCPUName"), QStringLiteral("a,b") + QString(29, u'n'));
+            QLabel *note = d.findChild<QLabel *>(QStringLiteral("lblNameNote"));
+            const int height = d.height();
+            retype(box(d, "tbCPUName"), QStringLiteral("a,b"));
+            // Told beside the box, without stopping anything.
+            QCOMPARE(note->text(), QStringLiteral("Commas cannot be used in a name."));
+            QVERIFY(note->isVisible() && d.height() > height);
+            QTest::keyClicks(box(d, "tbCPUName"), QString(29, u'n'));
             QCOMPARE(box(d, "tbCPUName")->text(), QStringLiteral("ab") + QString(28, u'n'));
+            box(d, "tbSetiDir")->setFocus();
+            QCOMPARE(note->text(), QStringLiteral("Names are cut at 30 characters."));
+            QLabel *folder = d.findChild<QLabel *>(QStringLiteral("lblFolderNote"));
+            box(d, "tbSetiDir")->setText(QStringLiteral("/no/such/folder/"));
+            QTRY_VERIFY(folder->isVisible());
+            QVERIFY(folder->text().startsWith(QStringLiteral("This folder cannot be read now")));
+            QVERIFY(box<QPushButton>(d, "Command1_0")->isEnabled());
+            for (QWidget *w : d.findChildren<QWidget *>())
+                QVERIFY2(!w->isVisible() || d.rect().contains(w->geometry()), qPrintable(w->objectName()));
+            box(d, "tbSetiDir")->setText(QDir::tempPath());
+            QTRY_VERIFY(!folder->isVisible());
         });
         dlg.setCPUName(QString(40, u'L'));
         run(dlg, [](frmCPUInfo &d) {

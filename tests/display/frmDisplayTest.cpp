@@ -96,6 +96,22 @@ private Q_SLOTS:
         QCOMPARE(label(d, "lblCPUName")->text(), QStringLiteral("Alpha"));
     }
 
+    // The whole name and percentage show: the display grows from its stored width to hold them.
+    void lineFits()
+    {
+        const QString name = QStringLiteral("lab-node-07.example.org (This Computer)");
+        addCpu(name, true, QStringLiteral("33.2919114%"));
+        frmDisplay *d = load();
+        const int stored = Framework::TwipsToPixelsX(Schema::DisplayPlacement.width(), d);
+        d->Timer1_Timer();
+        QCOMPARE(label(d, "lblCPUName")->text(), name);
+        QCOMPARE(label(d, "lblPercent")->text(), QStringLiteral("33.2919114%"));
+        for (QLabel *l : { label(d, "lblPercent"), label(d, "lblCPUName") })
+            QVERIFY2(l->fontMetrics().horizontalAdvance(l->text()) <= l->contentsRect().width(), qPrintable(l->text()));
+        QVERIFY(d->width() > stored);
+        QVERIFY(d->geometry().right() <= d->screen()->availableGeometry().right());
+    }
+
     void menuAndMarks()
     {
         for (bool option : { true, false }) {
@@ -178,8 +194,7 @@ private Q_SLOTS:
         QTest::newRow("Top below 0") << QStringList { "-300", "400", "3000", "255", "" } << QRect(400, 0, 3000, 255);
         QTest::newRow("too small") << QStringList { "150", "150", "1000", "100", "" } << QRect(150, 150, 2000, 255);
         QTest::newRow("not numbers") << QStringList { "abc", "1e3x", "", "wide", "" } << QRect(300, 55, 2970, 255);
-        QTest::newRow("negative Left") << QStringList { "150", "-450", "3000", "255", "" }
-                                       << QRect(-450, 150, 3000, 255);
+        QTest::newRow("negative Left") << QStringList { "150", "-450", "3000", "255", "" } << QRect(0, 150, 3000, 255);
         QTest::newRow("caption") << QStringList { "150", "150", "3000", "555", "Mine" } << QRect(150, 150, 3000, 555);
         QTest::newRow("off every screen") << QStringList { "150000", "150000", "3000", "255", "" } << QRect();
     }

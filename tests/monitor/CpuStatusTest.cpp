@@ -26,7 +26,11 @@ UpdateResult read(const QString &state, int stateError, float lastPercent, qint6
 struct FakeTray : AlertSink
 {
     QStringList titles;
-    void showAlert(const QString &title, const QString &) override { titles.append(title); }
+    void showAlerts(const QList<AlertNotice> &notices) override
+    {
+        for (const AlertNotice &n : notices)
+            titles.append(QStringLiteral("%1 (%2)").arg(n.title).arg(int(n.urgency)));
+    }
 };
 
 } // namespace
@@ -53,9 +57,9 @@ private Q_SLOTS:
         QTest::newRow("no folder") << QString() << 76 << 0.0f << qint64(-1) << -1 << "unreachable";
         QTest::newRow("no state, unit coming") << QString() << 53 << 0.0f << qint64(10) << -1 << "downloading";
         QTest::newRow("no state, nothing coming")
-            << QString() << 53 << 0.0f << qint64(-1) << -1 << "failed: File not found (53)";
+            << QString() << 53 << 0.0f << qint64(-1) << -1 << "failed: File not found";
         QTest::newRow("garbage") << QStringLiteral("prog=x\ncpu=1\n") << 0 << 0.0f << qint64(-1) << -1
-                                 << "failed: Type mismatch (13)";
+                                 << "failed: Type mismatch";
     }
     void stateFromReading()
     {
@@ -84,6 +88,35 @@ private Q_SLOTS:
         // A new work unit starts the pace again rather than giving a negative one.
         s = CpuStatus::Next(s, read(QStringLiteral("prog=0.125\ncpu=1\n"), 0, 50, -1), T0.addSecs(3700), 5);
         QVERIFY(!s.perHour);
+    }
+
+    // The overview's texts: the unit's own percentage in Done and the download's beside it, a
+    // failure in words with its time (greyed once the CPU reads again), a finished unit so called.
+    void columns()
+    {
+        CpuStatusModel model;
+        auto row = [&model](const CpuStatus &s) {
+            model.setStatus(1, QStringLiteral("Attic"), s);
+            QStringList out;
+            for (int c = CpuStatusModel::State; c < CpuStatusModel::ColumnCount; ++c)
+                if (c != CpuStatusModel::CpuTime && c != CpuStatusModel::LastGood && c != CpuStatusModel::PerHour)
+                    out.append(model.index(0, c).data().toString());
+            out.append(
+                model.index(0, CpuStatusModel::LastFailure).data(CpuStatusModel::PastRole).toBool() ? "past" : "now");
+            return out;
+        };
+        const QString at = QLocale().toString(T0.time(), QLocale::ShortFormat);
+        CpuStatus s = CpuStatus::Next({}, read(QString(), 76, 0, -1), T0, 5);
+        QCOMPARE(row(s), QStringList({ "unreachable", "0%", "", "", "Path not found, " + at, "now" }));
+        s = CpuStatus::Next(s, read(QStringLiteral("prog=0.5\ncpu=1\n"), 0, 25, -1), T0.addSecs(60), 5);
+        QCOMPARE(row(s), QStringList({ "working", "50%", "", "", "Path not found, " + at, "past" }));
+        QCOMPARE(model.index(0, CpuStatusModel::Name).data(Qt::AccessibleTextRole).toString(),
+            QStringLiteral("Attic, 50 percent, working"));
+        s = CpuStatus::Next(s, read(QStringLiteral("prog=1\ncpu=1\n"), 0, 100, 1000), T0.addSecs(120), 5);
+        QCOMPARE(row(s).mid(0, 3), QStringList({ "downloading", "100%", s.percentText }));
+        QVERIFY(!s.downloadText.isEmpty());
+        s = CpuStatus::Next(CpuStatus(), read(QStringLiteral("prog=1\ncpu=1\n"), 0, 50, -1), T0, 5);
+        QCOMPARE(row(s).mid(0, 4), QStringList({ "finished", "100%", "", "" }));
     }
 
     void sortsByState()
@@ -122,13 +155,13 @@ private Q_SLOTS:
         };
         QTest::newRow("quiet start") << seq({ S::Unreachable, S::Unreachable }) << true << QStringList();
         QTest::newRow("start bad, recovers")
-            << seq({ S::Stalled, S::Working }) << true << QStringList({ "c is working again" });
+            << seq({ S::Stalled, S::Working }) << true << QStringList({ "c is working again (0)" });
         QTest::newRow("one stalled reading") << seq({ S::Working, S::Stalled, S::Working }) << true << QStringList();
         QTest::newRow("stall, once") << seq({ S::Working, S::Stalled, S::Stalled, S::Stalled, S::Working }) << true
-                                     << QStringList({ "c: stalled", "c is working again" });
+                                     << QStringList({ "c: stalled (1)", "c is working again (0)" });
         QTest::newRow("late, unreachable, back")
             << seq({ S::Downloading, S::DownloadLate, S::DownloadLate, S::Unreachable, S::Failed, S::Downloading })
-            << true << QStringList({ "c: download late 1 min", "c: unreachable", "c is working again" });
+            << true << QStringList({ "c: download late 1 min (2)", "c: unreachable (2)", "c is working again (0)" });
         QTest::newRow("switched off") << seq({ S::Working, S::Unreachable, S::Working }) << false << QStringList();
     }
     void alerts()
@@ -144,6 +177,7 @@ private Q_SLOTS:
             status.state = CpuState(s);
             status.lateSeconds = 30;
             rule.observe(7, QStringLiteral("c"), status);
+            rule.flush();
         }
         QCOMPARE(tray.titles, titles);
     }

@@ -11,10 +11,12 @@
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Clock.h"
+#include "shared/ElidedLabel.h"
 #include "shared/Framework.h"
 #include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,6 +121,24 @@ private Q_SLOTS:
         QCOMPARE(colour(percent), colours.stalled);
         QCOMPARE(get(w, "lblState")->text(), QStringLiteral("stalled"));
         QCOMPARE(w->toolTip(), QStringLiteral("Alpha: stalled"));
+        // What a screen reader gets: the window's state, and each value named by what it is.
+        QCOMPARE(QAccessible::queryAccessibleInterface(w)->text(QAccessible::Description),
+            QStringLiteral("Alpha, 50 percent, stalled"));
+        QStringList names;
+        for (const char *name : { "lblPath", "lblState", "ProgressBar1", "lblPercent", "lblTime", "lblPackage",
+                 "lblPackageDown", "lblPackageUp", "Label3" })
+            names << QAccessible::queryAccessibleInterface(w->findChild<QWidget *>(name))->text(QAccessible::Name);
+        QCOMPARE(names,
+            QStringList({ "Folder", "State", "Progress of the work unit", "Done", "CPU time", "Work units",
+                "Downloaded", "Uploaded", "Download" }));
+        // A long path loses its middle, never its ends, and its tip is the whole path.
+        const QString longPath = dir + QStringLiteral("shares/lab/nodes/seven/client/") + QString(40, u'x') + u'/';
+        auto *path = static_cast<ElidedLabel *>(get(window(QStringLiteral("Far"), longPath), "lblPath"));
+        QCOMPARE(path->toolTip(), longPath);
+        const QString elided = path->shownText();
+        QVERIFY2(elided.startsWith(dir.left(4)) && elided.endsWith(QStringLiteral("xx/")) && elided.contains(u'\u2026'),
+            qPrintable(elided));
+        QVERIFY(path->fontMetrics().horizontalAdvance(elided) <= path->contentsRect().width());
         QCOMPARE(m_fleet->totals().currentSeconds(), 3600.0); // read twice, counted once
         QVERIFY(!get<QWidget>(w, "picDownloading")->isVisible());
 

@@ -242,7 +242,21 @@ private Q_SLOTS:
             return rects.size() == 13;
         };
         QVERIFY(apart(frames()));
+        // With no place of its own the log lies below the grid, as wide, at least eight lines high.
+        auto *log = Framework::FrameOf(frmMessages::instance());
+        const QRect grid = [&w] {
+            QRect r;
+            for (frmSetiControl *cpu : w.cpuWindows())
+                r |= Framework::FrameOf(cpu)->geometry();
+            return r;
+        }();
+        QCOMPARE(log->geometry().top(), grid.bottom() + 1);
+        QCOMPARE(log->width(), grid.right() + 1);
+        QVERIFY(frmMessages::instance()->findChild<QPlainTextEdit *>()->height()
+            > 8 * frmMessages::instance()->fontMetrics().lineSpacing());
+        qobject_cast<QMdiSubWindow *>(log)->showMaximized();
         item(w, "mnuWindowTileGrid")->trigger();
+        QVERIFY(!log->isMaximized());
         QVERIFY(apart(frames()));
         const int width = w.mdiArea()->viewport()->width();
         for (frmSetiControl *cpu : w.cpuWindows()) {
@@ -463,6 +477,29 @@ private Q_SLOTS:
         QVERIFY(w.close());
     }
 
+    // Help that cannot be shown says so in the log, once, with where the file is.
+    void helpWithoutBrowser()
+    {
+        const QByteArray path = qgetenv("PATH");
+        QTemporaryDir tools;
+        mfrmTavrik w(m_options);
+        for (bool installed : { true, false }) {
+            if (installed) {
+                QVERIFY(WriteTextFile(tools.filePath(QStringLiteral("xdg-open")), "#!/bin/sh\nexit 3\n"));
+                QFile(tools.filePath(QStringLiteral("xdg-open"))).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+            } else {
+                QFile::remove(tools.filePath(QStringLiteral("xdg-open")));
+            }
+            qputenv("PATH", tools.path().toLocal8Bit());
+            item(w, "mnuHelpBrief")->trigger();
+            qputenv("PATH", path);
+            const QString expected = installed ? QStringLiteral("xdg-open ended with code 3")
+                                               : QStringLiteral("xdg-open could not be started");
+            QTRY_VERIFY(frmMessages::instance()->Message().contains(expected));
+            QVERIFY(frmMessages::instance()->Message().contains(QStringLiteral("ReadMe.htm could not be opened")));
+        }
+    }
+
     void minimiseShowsTheDisplay_data()
     {
         QTest::addColumn<bool>("scroll");
@@ -477,11 +514,16 @@ private Q_SLOTS:
         mfrmTavrik w(m_options);
         w.Load();
         settle(w);
-        w.show();
+        w.showMaximized();
         w.setWindowState(Qt::WindowMinimized);
         QCOMPARE(bool(w.display()), scroll);
-        w.setWindowState(Qt::WindowNoState);
+        // Back from the display as it was: maximised.
+        if (scroll)
+            w.display()->findChild<QAction *>(QStringLiteral("mnuPopMainWindow"))->trigger();
+        else
+            w.setWindowState(Qt::WindowMaximized);
         QVERIFY(!w.display());
+        QVERIFY(w.isMaximized());
         QVERIFY(w.close());
     }
 };

@@ -80,15 +80,22 @@ private Q_SLOTS:
                 const int row = overview.rowOf(shown->key);
                 const QString words = overview.index(row, CpuStatusModel::State).data().toString();
                 const QString percent = window->findChild<QLabel *>(QStringLiteral("lblPercent"))->text();
+                const QString done = overview.index(row, CpuStatusModel::Percent).data().toString();
+                const QString download = overview.index(row, CpuStatusModel::Download).data().toString();
                 const QString metrics = QString::fromUtf8(MetricsText::Render(exporter.snapshot()));
                 const QString label = QStringLiteral("{cpu=\"%1\"} ").arg(shown->name);
                 const CpuState state
                     = shown->status.state == CpuState::Unknown ? CpuState::Working : shown->status.state;
                 const QString stateLine = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} ")
                                               .arg(shown->name, CpuStatus::MetricName(state));
-                const bool agree = words == shown->status.words() && percent == shown->view.percentText
-                    && overview.index(row, CpuStatusModel::Percent).data().toString() == shown->status.percentText
-                    && (window->attentionWords().isEmpty() || window->attentionWords() == words)
+                const bool agree = words == shown->status.words()
+                    && percent == shown->view.percentText
+                    // The overview's Done is the unit's own while it is worked on; the window shows a
+                    // download's progress instead.
+                    && (!download.isEmpty() ? download == percent
+                                            : done == percent
+                                || (shown->status.state != CpuState::Working
+                                    && shown->status.state != CpuState::Stalled))
                     && sample(metrics, stateLine) == QLatin1String("1") && exported->status.words() == words
                     && exported->view.percentText == percent
                     && (sample(metrics, QStringLiteral("tavrik_cpu_progress_ratio") + label).isEmpty()

@@ -3,6 +3,7 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 
@@ -33,6 +34,28 @@ private Q_SLOTS:
         QCOMPARE(Framework::PixelsToTwipsX(std::numeric_limits<int>::max()), std::numeric_limits<int>::max());
         QCOMPARE(Framework::PixelsToTwipsY(std::numeric_limits<int>::min()), std::numeric_limits<int>::min());
         QVERIFY(Framework::TwipsToPixelsX(std::numeric_limits<int>::max()) > 0);
+    }
+
+    // A place from a bigger screen is applied inside this one, and saved as it was stored until the
+    // window is moved; an MDI child is kept within its area's width.
+    void placesFitTheScreen()
+    {
+        QWidget w;
+        const QRect stored = Framework::PixelsToTwips(QRect(-40, 962, 3200, 1906));
+        Framework::SetGeometryTwips(&w, stored);
+        const QRect screen = w.screen()->availableGeometry();
+        QVERIFY(screen.contains(QRect(w.pos(), w.size())));
+        QCOMPARE(Framework::GeometryTwips(&w), stored);
+        w.resize(w.size() - QSize(10, 10));
+        QCOMPARE(Framework::GeometryTwips(&w), Framework::PixelsToTwips(QRect(w.pos(), w.size())));
+
+        QMdiArea area;
+        area.resize(600, 400);
+        area.show();
+        QMdiSubWindow *child = area.addSubWindow(new QWidget);
+        child->show();
+        Framework::SetGeometryTwips(child->widget(), Framework::PixelsToTwips(QRect(900, 700, 300, 100)));
+        QCOMPARE(child->geometry(), QRect(area.viewport()->width() - 300, 700, 300, 100));
     }
 
     void loadedWindowsInLoadOrder()

@@ -76,9 +76,10 @@ private Q_SLOTS:
         SetWavePlayer([&played](const QString &path, bool wait, bool loop) {
             played << QStringLiteral("%1 %2 %3").arg(path).arg(wait).arg(loop);
         });
-        PlayWave(wave, false); // sounds off
-        PlayWave(dir.filePath(QStringLiteral("b.wav")), true);
-        PlayWave(wave, true, false, false);
+        QCOMPARE(PlayWave(wave, false), QString()); // sounds off
+        QCOMPARE(
+            PlayWave(dir.filePath(QStringLiteral("b.wav")), true), QStringLiteral("the sound file does not exist"));
+        QCOMPARE(PlayWave(wave, true, false, false), QString());
         QCOMPARE(played, QStringList { wave + QStringLiteral(" 0 0") });
     }
 };

@@ -91,4 +91,20 @@ int SplashIntervalMs(const QString &storedText)
     return (seconds > 0 && seconds < 60) ? int(seconds) * 1000 : 0;
 }
 
+QString CpuNameNote(bool atLimit, bool commaRefused)
+{
+    if (commaRefused)
+        return QStringLiteral("Commas cannot be used in a name.");
+    if (atLimit)
+        return QStringLiteral("Names are cut at %1 characters.").arg(MaxCpuNameLength);
+    return QString();
+}
+
+QString CpuFolderNote(const QString &path, bool readable)
+{
+    if (path.trimmed().isEmpty() || readable)
+        return QString();
+    return QStringLiteral("This folder cannot be read now; the CPU will show as unreachable until it can.");
+}
+
 } // namespace DialogRules

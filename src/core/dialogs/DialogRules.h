@@ -40,6 +40,12 @@ QString DefaultProposedSound();
 std::optional<SoundBrowseStart> SoundBrowseStartFor(
     const QString &boxText, const QString &programFolder, const QString &fallbackFolder);
 
+// What the CPU dialog says beside its fields, without holding the user up; "" when all is well.
+inline constexpr int MaxCpuNameLength = 30;
+// atLimit: the name is as long as typing allows; commaRefused: the last edit tried to add a comma.
+QString CpuNameNote(bool atLimit, bool commaRefused);
+QString CpuFolderNote(const QString &path, bool readable);
+
 // The splash time as stored ("SplashTime") turned into the splash timer's interval in
 // milliseconds: whole seconds (half to even) from 1 to 59 show the splash, anything else gives 0
 // (no splash). Text that is not a finite number counts as the default of 5 seconds.

@@ -59,6 +59,7 @@ bool DisplayTicker::changeCPU()
             m_percent = *view.percentText;
         m_name = view.caption;
         m_state = view.stateWords;
+        m_cpuState = view.state;
         changed = true;
     }
     ++m_scanPosition;
@@ -80,4 +81,13 @@ std::optional<qint16> ScrollIntervalFromReply(const QString &reply)
     if (v > MaxScrollInterval || v < 0)
         return DefaultScrollInterval;
     return Conv::Int16FromDouble(v).value_or(DefaultScrollInterval);
+}
+
+QString DisplayTicker::FitLine(
+    const QString &name, const QString &stateWords, int room, const std::function<int(const QString &)> &width)
+{
+    QString line = Line(name, stateWords);
+    for (qsizetype n = stateWords.size() - 1; n >= 0 && width(line) > room; --n)
+        line = n == 0 ? name : Line(name, stateWords.left(n).trimmed() + QChar(0x2026));
+    return line;
 }

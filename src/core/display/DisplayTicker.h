@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/CpuStatus.h"
+
 #include <QList>
 #include <QString>
 
@@ -15,6 +17,7 @@ struct WindowView
     std::optional<QString> percentText;
     QString caption;
     QString stateWords; // the CPU's state when it needs saying ("stalled"), else empty
+    CpuState state = CpuState::Unknown;
 };
 
 // The display's tick counting and its choice of the next CPU, kept apart from any widget.
@@ -39,7 +42,13 @@ public:
     QString shownName() const { return m_name; }
     // The name with the state in words after it, as the display's second label shows it.
     QString shownLine() const { return Line(m_name, m_state); }
+    QString shownWords() const { return m_state; }
+    CpuState shownState() const { return m_cpuState; }
     static QString Line(const QString &name, const QString &stateWords);
+    // The line for a label room pixels wide as width measures texts: the name always whole, the
+    // state words cut at their end with "…" when the whole line does not fit.
+    static QString FitLine(
+        const QString &name, const QString &stateWords, int room, const std::function<int(const QString &)> &width);
 
     qint16 tickCount() const { return m_tickCount; }
     qsizetype scanPosition() const { return m_scanPosition; }
@@ -55,6 +64,7 @@ private:
     QString m_percent;
     QString m_name;
     QString m_state;
+    CpuState m_cpuState = CpuState::Unknown;
     qint16 m_tickCount = 0;
     qsizetype m_scanPosition = 0;
     bool m_busy = false;

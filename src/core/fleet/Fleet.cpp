@@ -328,7 +328,7 @@ QList<WindowView> Fleet::displayViews() const
         const CpuState s = cpu->status.state;
         const bool plain = s == CpuState::Working || s == CpuState::Unknown;
         views.append(
-            { true, cpu->putOnDisplay, cpu->view.percentText, cpu->name, plain ? QString() : cpu->status.words() });
+            { true, cpu->putOnDisplay, cpu->view.percentText, cpu->name, plain ? QString() : cpu->status.words(), s });
     }
     return views;
 }

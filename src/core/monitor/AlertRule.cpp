@@ -17,6 +17,22 @@ AlertRule::Kind AlertRule::kindOf(CpuState state)
     }
 }
 
+AlertUrgency AlertRule::UrgencyOf(CpuState state, bool recovered)
+{
+    if (recovered)
+        return AlertUrgency::Low;
+    switch (state) {
+    case CpuState::DownloadLate:
+    case CpuState::Unreachable:
+    case CpuState::Failed:
+        return AlertUrgency::Critical;
+    case CpuState::Stalled:
+        return AlertUrgency::Normal;
+    default:
+        return AlertUrgency::Low;
+    }
+}
+
 void AlertRule::observe(quint64 key, const QString &name, const CpuStatus &status)
 {
     const Kind kind = kindOf(status.state);
@@ -34,26 +50,88 @@ void AlertRule::observe(quint64 key, const QString &name, const CpuStatus &statu
         return;
     if (kind == Kind::Stalled && before != Kind::Stalled)
         return;
-    const bool recovered = kind == Kind::Good;
     seen.told = kind;
-    if (!m_enabled || !m_sink)
+    // A CPU that changes twice before the flush is told of once, as it is now.
+    for (qsizetype i = 0; i < m_pending.size(); ++i)
+        if (m_pending[i].key == key)
+            m_pending.removeAt(i--);
+    if (m_enabled && m_sink)
+        m_pending.append({ key, name, status, kind == Kind::Good });
+}
+
+void AlertRule::forget(quint64 key)
+{
+    m_seen.remove(key);
+    for (qsizetype i = 0; i < m_pending.size(); ++i)
+        if (m_pending[i].key == key)
+            m_pending.removeAt(i--);
+}
+
+void AlertRule::flush()
+{
+    if (m_pending.isEmpty())
         return;
-    const QString title
-        = recovered ? name + QStringLiteral(" is working again") : name + QStringLiteral(": ") + status.words();
-    QString text;
-    switch (kind) {
-    case Kind::Stalled:
-        text = QStringLiteral("Its progress has not moved since the last reading.");
-        break;
-    case Kind::DownloadLate:
-        text = QStringLiteral("Its new work unit is taking longer than the alarm time.");
-        break;
-    case Kind::Unreachable:
-        text = QStringLiteral("Its folder cannot be reached: the computer may be off, or the path wrong.");
-        break;
+    const QList<AlertNotice> notices = Compose(m_pending);
+    m_pending.clear();
+    if (m_enabled && m_sink)
+        m_sink->showAlerts(notices);
+}
+
+namespace {
+
+QString titleOf(const AlertRule::Change &c)
+{
+    return c.recovered ? c.name + QStringLiteral(" is working again")
+                       : c.name + QStringLiteral(": ") + c.status.words();
+}
+
+QString textOf(const AlertRule::Change &c)
+{
+    if (c.recovered)
+        return QStringLiteral("Now ") + c.status.words() + QStringLiteral(".");
+    switch (c.status.state) {
+    case CpuState::Stalled:
+        return QStringLiteral("Its progress has not moved since the last reading.");
+    case CpuState::DownloadLate:
+        return QStringLiteral("Its new work unit is taking longer than the alarm time.");
+    case CpuState::Unreachable:
+        return QStringLiteral("Its folder cannot be reached: the computer may be off, or the path wrong.");
     default:
-        text = QStringLiteral("Now ") + status.words() + QStringLiteral(".");
-        break;
+        return QStringLiteral("Now ") + c.status.words() + QStringLiteral(".");
     }
-    m_sink->showAlert(title, text);
+}
+
+} // namespace
+
+QList<AlertNotice> AlertRule::Compose(const QList<Change> &changes)
+{
+    QList<AlertNotice> out;
+    if (changes.size() <= SummaryAfter) {
+        for (const Change &c : changes)
+            out.append({ { c.key }, UrgencyOf(c.status.state, c.recovered), c.status.state, c.recovered, titleOf(c),
+                textOf(c) });
+        return out;
+    }
+    AlertNotice sum;
+    sum.urgency = AlertUrgency::Low;
+    int bad = 0;
+    QStringList lines;
+    for (const Change &c : changes) {
+        sum.keys.append(c.key);
+        sum.urgency = qMax(sum.urgency, UrgencyOf(c.status.state, c.recovered));
+        if (!c.recovered) {
+            ++bad;
+            sum.state = qMax(sum.state, c.status.state);
+        }
+        lines.append(titleOf(c));
+    }
+    if (bad == 0)
+        sum.state = changes.first().status.state;
+    const auto n = changes.size();
+    sum.title = bad == n ? QStringLiteral("%1 CPUs need attention").arg(n)
+        : bad == 0       ? QStringLiteral("%1 CPUs are working again").arg(n)
+                         : QStringLiteral("%1 CPUs changed").arg(n);
+    sum.text = lines.join(u'\n');
+    out.append(sum);
+    return out;
 }

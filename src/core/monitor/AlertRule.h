@@ -3,14 +3,29 @@
 #include "monitor/CpuStatus.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
-// Where alerts go: the tray's message in the program, a fake in tests.
+// How loudly the desktop should say it; the values are the notification service's own.
+enum class AlertUrgency { Low = 0, Normal = 1, Critical = 2 };
+
+// One call to the desktop: one CPU's change, or a summary naming several that changed together.
+struct AlertNotice
+{
+    QList<quint64> keys; // the CPUs it names, each once
+    AlertUrgency urgency = AlertUrgency::Normal;
+    CpuState state = CpuState::Unknown; // the worst state it tells of, for its icon
+    bool recovered = false; // a single CPU working again: it replaces that CPU's earlier notice
+    QString title;
+    QString text;
+};
+
+// Where alerts go: the desktop's notification service in the program, a fake in tests.
 class AlertSink
 {
 public:
     virtual ~AlertSink() = default;
-    virtual void showAlert(const QString &title, const QString &text) = 0;
+    virtual void showAlerts(const QList<AlertNotice> &notices) = 0;
 };
 
 // Decides when a CPU's change of state is worth a desktop notification: when its download becomes
@@ -18,9 +33,13 @@ public:
 // most one per CPU and change; a CPU's first reading only sets where it starts from, so start-up
 // is quiet. A stall counts once it is seen on two readings in a row: a client that writes its file
 // less often than the panel reads it would otherwise come and go.
+// Changes are gathered until flush(), so that a cycle in which many CPUs change does not bury
+// the desktop: more than SummaryAfter of them go out as one summary.
 class AlertRule
 {
 public:
+    static constexpr int SummaryAfter = 3;
+
     explicit AlertRule(AlertSink *sink)
         : m_sink(sink)
     {
@@ -29,7 +48,20 @@ public:
     void setEnabled(bool on) { m_enabled = on; }
     // The CPU's status after a reading was applied.
     void observe(quint64 key, const QString &name, const CpuStatus &status);
-    void forget(quint64 key) { m_seen.remove(key); }
+    void forget(quint64 key);
+    // Sends what was gathered since the last flush.
+    void flush();
+
+    struct Change
+    {
+        quint64 key = 0;
+        QString name;
+        CpuStatus status;
+        bool recovered = false;
+    };
+    // The calls that tell of these changes: one each, or one summary when there are too many.
+    static QList<AlertNotice> Compose(const QList<Change> &changes);
+    static AlertUrgency UrgencyOf(CpuState state, bool recovered);
 
 private:
     enum class Kind { Good, Stalled, DownloadLate, Unreachable, Other };
@@ -43,4 +75,5 @@ private:
     AlertSink *m_sink;
     bool m_enabled = true;
     QHash<quint64, Seen> m_seen;
+    QList<Change> m_pending;
 };

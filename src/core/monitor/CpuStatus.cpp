@@ -31,6 +31,7 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
         s.percentText = *r.percentText;
     if (r.cpuTimeText)
         s.cpuTimeText = *r.cpuTimeText;
+    s.downloadText = r.downloadWatched && r.percentText ? *r.percentText : QString();
 
     // One clock for the alarm and the lateness: the download's start as the watch keeps it.
     s.downloadSince = r.downloadWatched && r.fields.downloadSince > 0
@@ -71,7 +72,8 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
             s.readAt = QDateTime();
         }
     } else {
-        s.lastFailure = QStringLiteral("%1 (%2)").arg(Failure::Description(r.failure)).arg(r.failure);
+        s.lastFailure = Failure::Description(r.failure);
+        s.lastFailureAt = now;
         // The reader gives both when the folder or its machine cannot be reached.
         if (r.failure == Failure::PathNotFound || r.failure == Failure::BadFileName)
             s.state = CpuState::Unreachable;
@@ -128,8 +130,18 @@ QString CpuStatus::words() const
     case CpuState::Failed:
         return StateName(state) + QStringLiteral(": ") + lastFailure;
     default:
-        return StateName(state);
+        return isFinished() ? QStringLiteral("finished") : StateName(state);
     }
+}
+
+QString CpuStatus::spoken(const QString &name) const
+{
+    return QStringLiteral("%1, %2 percent, %3").arg(name, QLocale().toString(int(percent)), words());
+}
+
+bool CpuStatus::isFinished() const
+{
+    return percent >= 100.0f && (state == CpuState::Working || state == CpuState::Stalled);
 }
 
 bool CpuStatus::needsAttention() const
@@ -161,8 +173,13 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     if (role == Qt::TextAlignmentRole && index.column() != Name && index.column() != State
         && index.column() != LastFailure)
         return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == PastRole)
+        return index.column() == LastFailure && s.state != CpuState::Unreachable && s.state != CpuState::Failed;
+    // What a screen reader says for the row: "Attic, 50 percent, stalled".
+    if (role == Qt::AccessibleTextRole && index.column() == Name)
+        return s.spoken(row.name);
     const bool sort = role == SortRole;
-    if (role != Qt::DisplayRole && !sort && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && !sort && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
     const QLocale locale;
     switch (Column(index.column())) {
@@ -175,7 +192,9 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     case Percent:
         if (sort)
             return double(s.percent);
-        return s.percentText;
+        return s.state == CpuState::Unknown ? QString() : StatsInterpreter::PercentText(s.percent);
+    case Download:
+        return s.downloadText;
     case PerHour:
         if (sort)
             return s.perHour.value_or(-1);
@@ -183,7 +202,7 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     case Eta:
         if (sort)
             return s.etaSeconds.value_or(std::numeric_limits<qint64>::max());
-        return s.etaSeconds ? shortDuration(*s.etaSeconds) : QString();
+        return s.etaSeconds && !s.isFinished() ? shortDuration(*s.etaSeconds) : QString();
     case CpuTime:
         return s.cpuTimeText;
     case LastGood:
@@ -191,7 +210,11 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
             return s.lastGood;
         return s.lastGood.isValid() ? locale.toString(s.lastGood.time(), QLocale::ShortFormat) : QString();
     case LastFailure:
-        return s.lastFailure;
+        if (sort)
+            return s.lastFailureAt;
+        return s.lastFailure.isEmpty()
+            ? QString()
+            : s.lastFailure + QStringLiteral(", ") + locale.toString(s.lastFailureAt.time(), QLocale::ShortFormat);
     case ColumnCount:
         break;
     }
@@ -202,8 +225,8 @@ QVariant CpuStatusModel::headerData(int section, Qt::Orientation orientation, in
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char *const Titles[]
-        = { "CPU", "State", "Done", "Per hour", "Finishes in", "CPU time", "Last good reading", "Last failure" };
+    static const char *const Titles[] = { "CPU", "State", "Done", "Download", "Per hour", "Finishes in", "CPU time",
+        "Last good reading", "Last failure" };
     return section >= 0 && section < ColumnCount ? QString::fromLatin1(Titles[section]) : QVariant();
 }
 

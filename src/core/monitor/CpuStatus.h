@@ -20,11 +20,13 @@ struct CpuStatus
     CpuState state = CpuState::Unknown;
     float percent = 0; // of the work unit
     QString percentText; // as the window shows it (the download's own while downloading)
+    QString downloadText; // the download's own progress while one is watched, else empty
     std::optional<double> perHour; // percentage points an hour, between the last two readings
     std::optional<qint64> etaSeconds; // to the end of the work unit at that pace
     QString cpuTimeText;
     QDateTime lastGood; // time of the last reading without a failure
-    QString lastFailure; // "Path not found (76)"
+    QString lastFailure; // "Path not found"
+    QDateTime lastFailureAt;
     qint64 lateSeconds = 0; // how long a late download has run past the alarm time
 
     // Where the pace is measured from, and since when the client has been waiting for a unit.
@@ -35,8 +37,12 @@ struct CpuStatus
     // The status after applying r at now; alarmMinutes is the time a download may take.
     static CpuStatus Next(const CpuStatus &before, const UpdateResult &r, const QDateTime &now, int alarmMinutes);
 
-    // The state in a few words: "working", "stalled", "download late 7 min", "unreachable".
+    // The state in a few words: "working", "stalled", "download late 7 min", "unreachable";
+    // "finished" for a unit at 100 % that has not yet been replaced.
     QString words() const;
+    bool isFinished() const;
+    // What a screen reader says of the CPU: "Attic, 50 percent, stalled".
+    QString spoken(const QString &name) const;
     static QString StateName(CpuState state);
     // The name as a metric's label value: "download_late".
     static QString MetricName(CpuState state);
@@ -48,11 +54,12 @@ class CpuStatusModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Name, State, Percent, PerHour, Eta, CpuTime, LastGood, LastFailure, ColumnCount };
+    enum Column { Name, State, Percent, Download, PerHour, Eta, CpuTime, LastGood, LastFailure, ColumnCount };
     enum Role {
         SortRole = Qt::UserRole + 1, // a value that sorts the column as a person expects
         StateRole, // the CpuState as int
         KeyRole, // the CPU window's key
+        PastRole, // true where the text is history: a failure the CPU has recovered from
     };
 
     using QAbstractTableModel::QAbstractTableModel;

@@ -63,4 +63,28 @@ QList<QRect> Tile(const QList<QSize> &sizes, int width)
     return out;
 }
 
+QRect BelowGrid(const QList<QRect> &windows, const QSize &visible, int minHeight)
+{
+    QRect grid;
+    for (const QRect &w : windows)
+        grid = grid.united(w);
+    const int width = grid.isNull() ? visible.width() : qMin(grid.right() + 1, qMax(visible.width(), 1));
+    int top = grid.isNull() ? 0 : grid.bottom() + 1;
+    if (top + minHeight > visible.height())
+        top = qMax(0, visible.height() - minHeight);
+    return QRect(0, top, qMax(width, 1), qMax(minHeight, visible.height() - top));
+}
+
+QRect FitInside(const QRect &r, const QRect &area)
+{
+    if (area.width() <= 0)
+        return r;
+    const bool scrolls = area.height() <= 0;
+    QRect out(r.topLeft(), r.size().boundedTo(QSize(area.width(), scrolls ? r.height() : area.height())));
+    out.moveLeft(qBound(area.left(), out.left(), area.left() + area.width() - out.width()));
+    out.moveTop(scrolls ? qMax(area.top(), out.top())
+                        : qBound(area.top(), out.top(), area.top() + area.height() - out.height()));
+    return out;
+}
+
 } // namespace GridPlacement

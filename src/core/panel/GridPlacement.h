@@ -18,4 +18,13 @@ QPoint FirstFree(const QPoint &origin, const QSize &cell, int width, const QList
 // n cells for "Tile as Grid": each window keeps its own size, the cell is the largest of them.
 QList<QRect> Tile(const QList<QSize> &sizes, int width);
 
+// The log's place when it has none of its own: in the first free band below the windows, as wide
+// as their grid (the whole width without windows) and filling the visible height, but at least
+// minHeight high; at the foot of the visible area when the grid fills it.
+QRect BelowGrid(const QList<QRect> &windows, const QSize &visible, int minHeight);
+
+// r moved, and shrunk where it is larger, so that it lies wholly inside area. An area of height 0
+// binds only the width and the top: a scrolling area that grows downwards.
+QRect FitInside(const QRect &r, const QRect &area);
+
 } // namespace GridPlacement

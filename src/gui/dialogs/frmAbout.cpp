@@ -70,6 +70,7 @@ frmAbout::frmAbout(QWidget *parent)
     line("Label1_4", QStringLiteral("E-mail Address:"), 3420, 780, 2295, 255);
     line("Label1_6", AboutContent::EMailLine(), 3300, 1080, 2415, 315);
     line("lblRights", AboutContent::RightsLine(), 3720, 1440, 1995, 615)->setWordWrap(true);
+    line("lblVersion", QStringLiteral("Version ") + modTavrik::ProgramVersion(), 3420, 3120, 2235, 255);
 
     auto *terms = new QLabel(AboutContent::Terms(), this);
     terms->setObjectName(QStringLiteral("lblLimitation"));

@@ -1,25 +1,52 @@
 #include "dialogs/frmCPUInfo.h"
 
 #include "dialogs/DialogLayout.h"
+#include "dialogs/DialogRules.h"
 #include "settings/Schema.h"
 #include "shared/Framework.h"
 #include "shared/bksPublicWindows.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QThreadPool>
 #include <QTimer>
+#include <QValidator>
 
 namespace {
 
-constexpr int MaxTypedName = 30;
+constexpr int MaxTypedName = DialogRules::MaxCpuNameLength;
 const QString NewCPUName = QStringLiteral("New CPU");
 // Proposed for the path when the name box is left with both boxes blank.
 const QString AnyMachineName = QStringLiteral("CPU");
+
+// The stored list of CPUs separates names with commas, so a typed name cannot hold one. A refused
+// comma is told of, beside the box.
+class NoCommaValidator : public QValidator
+{
+public:
+    NoCommaValidator(std::function<void()> refused, QObject *parent)
+        : QValidator(parent)
+        , m_refused(std::move(refused))
+    {
+    }
+    State validate(QString &input, int &) const override
+    {
+        if (!input.contains(u','))
+            return Acceptable;
+        m_refused();
+        return Invalid;
+    }
+
+private:
+    std::function<void()> m_refused;
+};
 
 // The form was laid out for MS Sans Serif 8; where it is missing, a family of about its width keeps
 // the texts inside their places.
@@ -46,6 +73,9 @@ public:
     void cmdBrowse_Click();
     void tbCPUName_Change();
     void tbCPUName_LostFocus();
+    void showNameNote(bool commaRefused);
+    void checkFolder();
+    void layoutNotes();
 
     frmCPUInfo *q;
     QString name;
@@ -63,7 +93,65 @@ public:
     QLabel *folderCaption = nullptr; // Label1_0
     QCheckBox *allowUpdatesBox = nullptr; // Check1_0
     QCheckBox *putOnDisplayBox = nullptr; // Check1_1
+    QLabel *nameNote = nullptr;
+    QLabel *folderNote = nullptr;
+    QTimer *folderCheck = nullptr;
+    bool refusedComma = false; // told of until the name box is left
+    QList<std::pair<QWidget *, QRect>> laidOut; // each control's place without notes
+    QSize bareSize;
 };
+
+void frmCPUInfo::Private::showNameNote(bool commaRefused)
+{
+    commaRefused = commaRefused || (refusedComma && tbCPUName->hasFocus());
+    refusedComma = commaRefused;
+    const QString note = DialogRules::CpuNameNote(
+        tbCPUName->text().size() >= tbCPUName->maxLength() && tbCPUName->maxLength() == MaxTypedName, commaRefused);
+    if (note == nameNote->text() && nameNote->isVisibleTo(q) == !note.isEmpty())
+        return;
+    nameNote->setText(note);
+    nameNote->setVisible(!note.isEmpty());
+    layoutNotes();
+}
+
+void frmCPUInfo::Private::checkFolder()
+{
+    // A folder on a share that does not answer can take long to look at: asked in the background,
+    // the answer is shown if the box still holds that path.
+    const QString path = bksPublicModule::TrimSpaces(tbSetiDir->text());
+    QThreadPool::globalInstance()->start([path, guard = QPointer<Private>(this)] {
+        const bool readable = QFileInfo(path).isDir() && QFileInfo(path).isReadable();
+        QMetaObject::invokeMethod(qApp, [path, readable, guard] {
+            if (!guard || bksPublicModule::TrimSpaces(guard->tbSetiDir->text()) != path)
+                return;
+            const QString note = DialogRules::CpuFolderNote(path, readable);
+            guard->folderNote->setText(note);
+            guard->folderNote->setVisible(!note.isEmpty());
+            guard->layoutNotes();
+        });
+    });
+}
+
+void frmCPUInfo::Private::layoutNotes()
+{
+    // Each shown note takes a line below its box; what lies below moves down and the dialog grows.
+    const int line = nameNote->fontMetrics().height() + 2;
+    const int nameBottom = laidOut.value(0).second.bottom();
+    const int folderBottom = laidOut.value(1).second.bottom();
+    int grown = 0;
+    for (const auto &[w, place] : std::as_const(laidOut)) {
+        int shift = 0;
+        if (nameNote->isVisibleTo(q) && place.top() > nameBottom)
+            shift += line;
+        if (folderNote->isVisibleTo(q) && place.top() > folderBottom)
+            shift += line;
+        w->setGeometry(place.translated(0, shift));
+        grown = qMax(grown, shift);
+    }
+    nameNote->setGeometry(tbCPUName->x(), tbCPUName->geometry().bottom() + 1, q->width() - tbCPUName->x() - 4, line);
+    folderNote->setGeometry(tbSetiDir->x(), tbSetiDir->geometry().bottom() + 1, q->width() - tbSetiDir->x() - 4, line);
+    q->setFixedSize(bareSize + QSize(0, grown));
+}
 
 bool frmCPUInfo::Private::eventFilter(QObject *watched, QEvent *event)
 {
@@ -73,8 +161,11 @@ bool frmCPUInfo::Private::eventFilter(QObject *watched, QEvent *event)
     } else if (event->type() == QEvent::FocusOut && watched == tbCPUName) {
         // Switching to another application or opening the box's own menu does not leave the box.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             tbCPUName_LostFocus();
+            refusedComma = false;
+            showNameNote(false);
+        }
     }
     return false;
 }
@@ -155,9 +246,7 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     };
     d->tbCPUName = new QLineEdit(this);
     place(d->tbCPUName, "tbCPUName", 1080, 60, 2475, 285);
-    // The stored list of CPUs separates names with commas, so a typed name cannot hold one.
-    const QRegularExpression noComma(QStringLiteral("[^,]*"));
-    d->tbCPUName->setValidator(new QRegularExpressionValidator(noComma, d->tbCPUName));
+    d->tbCPUName->setValidator(new NoCommaValidator([this] { d->showNameNote(true); }, d->tbCPUName));
     d->tbSetiDir = new QLineEdit(this);
     place(d->tbSetiDir, "tbSetiDir", 60, 720, 3495, 315);
     d->cmdBrowse = new QPushButton(QStringLiteral("&Browse"), this);
@@ -184,6 +273,33 @@ frmCPUInfo::frmCPUInfo(QWidget *parent)
     for (QWidget *w : { static_cast<QWidget *>(d->folderCaption), static_cast<QWidget *>(d->allowUpdatesBox),
              static_cast<QWidget *>(d->putOnDisplayBox) })
         w->resize(qBound(w->width(), w->sizeHint().width(), width() - w->x()), w->height());
+
+    // Notes that do not stop the user: a comma refused, a name at its limit, a folder not readable.
+    d->laidOut = { { d->tbCPUName, d->tbCPUName->geometry() }, { d->tbSetiDir, d->tbSetiDir->geometry() } };
+    for (QWidget *w : { static_cast<QWidget *>(d->cmdBrowse), static_cast<QWidget *>(d->close),
+             static_cast<QWidget *>(d->cancel), static_cast<QWidget *>(d->folderCaption),
+             static_cast<QWidget *>(d->allowUpdatesBox), static_cast<QWidget *>(d->putOnDisplayBox) })
+        d->laidOut.append({ w, w->geometry() });
+    for (QWidget *w : findChildren<QLabel *>(QStringLiteral("Label1_1")))
+        d->laidOut.append({ w, w->geometry() });
+    d->bareSize = size();
+    auto note = [this](const char *name) {
+        auto *l = new QLabel(this);
+        l->setObjectName(QLatin1String(name));
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, p.color(QPalette::Disabled, QPalette::WindowText));
+        l->setPalette(p);
+        l->hide();
+        return l;
+    };
+    d->nameNote = note("lblNameNote");
+    d->folderNote = note("lblFolderNote");
+    d->folderCheck = new QTimer(this);
+    d->folderCheck->setSingleShot(true);
+    d->folderCheck->setInterval(300);
+    connect(d->folderCheck, &QTimer::timeout, d, &Private::checkFolder);
+    connect(d->tbSetiDir, &QLineEdit::textChanged, d->folderCheck, qOverload<>(&QTimer::start));
+    connect(d->tbCPUName, &QLineEdit::textChanged, d, [this] { d->showNameNote(false); });
 
     QWidget::setTabOrder(d->tbCPUName, d->tbSetiDir);
     QWidget::setTabOrder(d->tbSetiDir, d->cmdBrowse);

@@ -6,6 +6,7 @@
 #include "settings/SettingsStore.h"
 #include "shared/Framework.h"
 #include "shared/Prompt.h"
+#include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
 
 #include <QAction>
@@ -73,7 +74,7 @@ public:
     QAction *addItem(const char *name, const QString &caption, bool checkable = false);
     void setCaption(const QString &caption);
     void layoutLabels();
-    void showTexts(const QString &percent, const QString &line);
+    void showTexts(const QString &percent, const QString &name, const QString &words, CpuState state);
     void setMovingMode(bool on);
     void raiseTopToZero();
     void askUnload();
@@ -105,6 +106,9 @@ public:
 
     bool enableTimer = false;
     bool unloaded = false;
+    int baseWidth = 0; // the placement's width: the display grows from it to fit a line, never shrinks below
+    int percentWidth = 0; // the percentage label's, grown to fit its text
+    QPalette normalPalette; // for a CPU that needs no attention
 
     // Dragging the window while moving is allowed, and telling a click from a drag.
     QWidget *pressedOn = nullptr;
@@ -146,6 +150,7 @@ void frmDisplay::Private::build()
         pal.setColor(group, QPalette::WindowText, text);
     }
     q->setPalette(pal);
+    normalPalette = pal;
     q->setAutoFillBackground(true);
 
     titleStrip = new QLabel(q);
@@ -221,21 +226,48 @@ void frmDisplay::Private::layoutLabels()
 {
     const int top = titleStrip->isVisibleTo(q) ? py(TitleHeight) : 0;
     titleStrip->setGeometry(0, 0, q->width(), top);
-    lblPercent->setGeometry(px(PercentLeft), top + py(LabelTop), px(PercentWidth), py(LabelHeight));
-    lblCPUName->setGeometry(px(NameLeft), top + py(LabelTop), qMax(0, q->width() - px(NameLeft)), py(LabelHeight));
+    const int pw = qMax(percentWidth, px(PercentWidth));
+    const int nameLeft = px(PercentLeft) + pw + px(NameLeft - PercentLeft - PercentWidth);
+    lblPercent->setGeometry(px(PercentLeft), top + py(LabelTop), pw, py(LabelHeight));
+    lblCPUName->setGeometry(nameLeft, top + py(LabelTop), qMax(0, q->width() - nameLeft), py(LabelHeight));
 }
 
-void frmDisplay::Private::showTexts(const QString &percent, const QString &line)
+void frmDisplay::Private::showTexts(const QString &percent, const QString &name, const QString &words, CpuState state)
 {
-    // Every digit of "90.37341%" shows: the face steps down until the text fits its label.
-    QFont f = q->font();
-    const int room = lblPercent->width() - 2;
-    while (f.pointSizeF() > 5.5 && QFontMetrics(f).horizontalAdvance(percent) > room)
-        f.setPointSizeF(f.pointSizeF() - 0.5);
-    if (f != lblPercent->font())
-        lblPercent->setFont(f);
+    // The whole percentage and the whole name always show: the display grows (within its screen)
+    // to hold them, and only the state words give way.
+    const QFontMetrics pfm(lblPercent->font());
+    const QFontMetrics nfm(lblCPUName->font());
+    percentWidth = pfm.horizontalAdvance(percent) + 2 * pfm.averageCharWidth();
+    const int gap = px(NameLeft - PercentLeft - PercentWidth);
+    const int needed = px(PercentLeft) + qMax(percentWidth, px(PercentWidth)) + gap
+        + nfm.horizontalAdvance(DisplayTicker::Line(name, words)) + 2 * nfm.averageCharWidth();
+    const QRect area = q->screen() ? q->screen()->availableGeometry() : QRect();
+    int w = qMax(baseWidth, needed);
+    if (area.isValid())
+        w = qMin(w, area.width());
+    if (w != q->width()) {
+        q->resize(w, q->height());
+        if (area.isValid() && q->x() + w > area.right() + 1)
+            q->move(area.right() + 1 - w, q->y());
+    }
+    layoutLabels();
     lblPercent->setText(percent);
-    lblCPUName->setText(line);
+    const int room = lblCPUName->width() - 2 * nfm.averageCharWidth();
+    lblCPUName->setText(
+        DisplayTicker::FitLine(name, words, room, [&nfm](const QString &t) { return nfm.horizontalAdvance(t); }));
+    // A CPU that needs the user is drawn in its state's colour, under text that stays readable on it.
+    QPalette pal = normalPalette;
+    if (state == CpuState::Stalled || state == CpuState::DownloadLate || state == CpuState::Unreachable
+        || state == CpuState::Failed) {
+        const QColor fill = StateColours::Fill(state);
+        for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
+            pal.setColor(group, QPalette::Window, fill);
+            pal.setColor(group, QPalette::WindowText, StateColours::Readable(Qt::white, fill));
+        }
+    }
+    if (q->palette() != pal)
+        q->setPalette(pal);
 }
 
 void frmDisplay::Private::setMovingMode(bool on)
@@ -404,6 +436,7 @@ void frmDisplay::Load()
     const QRect r(pos(), size());
     if (!OnSomeScreen(r))
         move(PlaceOnPrimary(r));
+    d->baseWidth = width();
 
     // The first frame already holds what the display is about: the labels in their places and
     // the CPU the first change will show, without moving the display's own order on.
@@ -411,7 +444,7 @@ void frmDisplay::Load()
     const QList<WindowView> views = d->views();
     for (const WindowView &v : views) {
         if (DisplayTicker::Qualifies(v)) {
-            d->showTexts(v.percentText.value_or(QString()), DisplayTicker::Line(v.caption, v.stateWords));
+            d->showTexts(v.percentText.value_or(QString()), v.caption, v.stateWords, v.state);
             break;
         }
     }
@@ -434,5 +467,5 @@ bool frmDisplay::isUnloaded() const
 void frmDisplay::Timer1_Timer()
 {
     if (d->ticker.Tick(d->options.scrollInterval()))
-        d->showTexts(d->ticker.shownPercent(), d->ticker.shownLine());
+        d->showTexts(d->ticker.shownPercent(), d->ticker.shownName(), d->ticker.shownWords(), d->ticker.shownState());
 }

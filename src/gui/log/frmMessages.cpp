@@ -1,6 +1,7 @@
 #include "log/frmMessages.h"
 
 #include "log/SessionLog.h"
+#include "panel/GridPlacement.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
 #include "shared/Framework.h"
@@ -20,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSaveFile>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -125,7 +127,12 @@ frmMessages::frmMessages(QWidget *parent)
     m_mnuLogErrorsOnly->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
     m_mnuLogSaveAs = new QAction(QStringLiteral("&Save Log As..."), this);
     m_mnuLogSaveAs->setObjectName(QStringLiteral("mnuLogSaveAs"));
-    m_mnuLogSaveAs->setShortcut(QKeySequence::SaveAs);
+    // The platform's Save As key is empty outside some desktops; Ctrl+Shift+S holds everywhere.
+    QList<QKeySequence> saveAsKeys { QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) };
+    for (const QKeySequence &k : QKeySequence::keyBindings(QKeySequence::SaveAs))
+        if (!saveAsKeys.contains(k))
+            saveAsKeys.append(k);
+    m_mnuLogSaveAs->setShortcuts(saveAsKeys);
     for (QAction *a : { m_mnuLogFind, m_mnuLogErrorsOnly, m_mnuLogSaveAs }) {
         // Keys of the log alone: they must not reach the main window's menus.
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -292,6 +299,8 @@ void frmMessages::setMessages(const LogEntries &entries)
     cursor.endEditBlock();
     // Moving the caret scrolls the view; with updates off the view is repainted once at the next
     // paint instead of being scrolled pixel by pixel for every entry.
+    // Where they are off already (the panel's area while its windows are made), they are left
+    // alone: switching them off here would keep them off after the area switches them on.
     QWidget *view = m_tbMessage->viewport();
     // Only a switch-off of its own is kept: one inherited from a parent (the panel's area while its
     // windows are made) must not outlast the parent's.
@@ -359,12 +368,43 @@ void frmMessages::layoutControls()
     const int my = Framework::TwipsToPixelsY(MarginTwips, this);
     QRect inner = rect().adjusted(mx, my, -mx, -my);
     if (!m_findBar->isHidden()) {
-        const int h = m_findBar->sizeHint().height();
+        const int h = layoutFindBar(inner.width());
         m_findBar->setGeometry(inner.left(), inner.bottom() - h + 1, inner.width(), h);
         inner.setBottom(inner.bottom() - h - my);
     }
     m_tbMessage->setGeometry(inner);
     m_tbErrors->setGeometry(inner);
+}
+
+int frmMessages::layoutFindBar(int width)
+{
+    // Groups fill a line while their natural widths fit; the search field takes what is left.
+    const int gap = qMax(4, m_findBar->style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing));
+    int y = 0;
+    for (qsizetype first = 0; first < m_findGroups.size();) {
+        qsizetype end = first;
+        int used = 0;
+        int height = 0;
+        while (end < m_findGroups.size()) {
+            const int w = m_findGroups[end]->sizeHint().width();
+            if (end > first && used + gap + w > width)
+                break;
+            used += (end > first ? gap : 0) + w;
+            height = qMax(height, m_findGroups[end]->sizeHint().height());
+            ++end;
+        }
+        int x = 0;
+        for (qsizetype i = first; i < end; ++i) {
+            int w = m_findGroups[i]->sizeHint().width();
+            if (i == 0)
+                w += width - used; // the field stretches
+            m_findGroups[i]->setGeometry(x, y, qMax(0, qMin(w, width - x)), height);
+            x += w + gap;
+        }
+        y += height + (end < m_findGroups.size() ? gap : 0);
+        first = end;
+    }
+    return y;
 }
 
 void frmMessages::showErrors()
@@ -404,15 +444,26 @@ void frmMessages::buildFindBar()
 {
     m_findBar = new QWidget(this);
     m_findBar->setObjectName(QStringLiteral("frameFind"));
-    auto *row = new QHBoxLayout(m_findBar);
-    row->setContentsMargins(0, 0, 0, 0);
+    // Three groups that wrap like words: side by side while the log is wide enough, one below
+    // the other when it is not, so that no control is squeezed past reading.
+    auto group = [this] {
+        auto *g = new QWidget(m_findBar);
+        auto *row = new QHBoxLayout(g);
+        row->setContentsMargins(0, 0, 0, 0);
+        m_findGroups.append(g);
+        return row;
+    };
+    QHBoxLayout *field = group();
+    QHBoxLayout *moves = group();
+    QHBoxLayout *view = group();
     auto *caption = new QLabel(QStringLiteral("Find:"), m_findBar);
     caption->setObjectName(QStringLiteral("lblFind"));
     m_tbFind = new QLineEdit(m_findBar);
     m_tbFind->setObjectName(QStringLiteral("tbFind"));
     m_tbFind->setClearButtonEnabled(true);
+    m_tbFind->setMinimumWidth(m_tbFind->fontMetrics().averageCharWidth() * 16);
     caption->setBuddy(m_tbFind);
-    auto button = [this, row](const char *name, const QString &text, const QString &tip) {
+    auto button = [this](QHBoxLayout *row, const char *name, const QString &text, const QString &tip) {
         auto *b = new QToolButton(m_findBar);
         b->setObjectName(QLatin1String(name));
         b->setText(text);
@@ -420,17 +471,18 @@ void frmMessages::buildFindBar()
         row->addWidget(b);
         return b;
     };
-    row->addWidget(caption);
-    row->addWidget(m_tbFind, 1);
-    QToolButton *previous = button("cmdFindPrevious", QStringLiteral("Previous"), QStringLiteral("Shift+F3"));
-    QToolButton *next = button("cmdFindNext", QStringLiteral("Next"), QStringLiteral("F3"));
-    QToolButton *errors = button("cmdErrorsOnly", QString(), QString());
+    field->addWidget(caption);
+    field->addWidget(m_tbFind, 1);
+    QToolButton *previous = button(moves, "cmdFindPrevious", QStringLiteral("Previous"), QStringLiteral("Shift+F3"));
+    QToolButton *next = button(moves, "cmdFindNext", QStringLiteral("Next"), QStringLiteral("F3"));
+    QToolButton *errors = button(view, "cmdErrorsOnly", QString(), QString());
     errors->setDefaultAction(m_mnuLogErrorsOnly);
     errors->setText(QStringLiteral("Errors only"));
     m_lblFindStatus = new QLabel(m_findBar);
     m_lblFindStatus->setObjectName(QStringLiteral("lblFindStatus"));
-    row->addWidget(m_lblFindStatus);
-    QToolButton *close = button("cmdFindClose", QStringLiteral("×"), QStringLiteral("Close the find bar (Esc)"));
+    m_lblFindStatus->setMinimumWidth(m_lblFindStatus->fontMetrics().horizontalAdvance(QStringLiteral("Not found")));
+    view->addWidget(m_lblFindStatus);
+    QToolButton *close = button(view, "cmdFindClose", QStringLiteral("×"), QStringLiteral("Close the find bar (Esc)"));
     m_findBar->hide();
 
     auto find = [this](bool backwards) {
@@ -580,11 +632,26 @@ void frmMessages::load()
     int state = SettingsStore::getInt16(Schema::Message, Schema::WindowState, QStringLiteral("0")).value_or(0);
     if (state != 1 && state != 2)
         state = 0;
+    m_storedPlace = state != 0 || !SettingsStore::get(Schema::Message, Schema::Top, QString()).isEmpty();
     // A minimised or maximised log still needs a size to come back to; the defaults serve.
     Framework::SetGeometryTwips(this,
         state == 0 ? SettingsStore::getPlacement(Schema::Message, Schema::MessagePlacement) : Schema::MessagePlacement);
     Framework::SetWindowStateCode(this, state);
     Framework::FrameOf(this)->show();
+}
+
+void frmMessages::placeBelow(const QList<QRect> &windows)
+{
+    auto *sub = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(this));
+    if (m_storedPlace || !sub || !sub->mdiArea())
+        return;
+    m_storedPlace = true;
+    // Eight lines of text, with the frame, the margins and the scroll bar around them.
+    const int chrome = sub->height() - height() + 2 * Framework::TwipsToPixelsY(MarginTwips, this)
+        + 2 * m_tbMessage->frameWidth() + m_tbMessage->horizontalScrollBar()->sizeHint().height();
+    const int minHeight = 8 * m_tbMessage->fontMetrics().lineSpacing() + chrome;
+    sub->setGeometry(GridPlacement::BelowGrid(windows, sub->mdiArea()->viewport()->size(), minHeight));
+    sub->raise(); // over the last row when the grid fills the area
 }
 
 void frmMessages::save() const

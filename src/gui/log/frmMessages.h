@@ -61,6 +61,11 @@ public:
     // session log file).
     void saveLogAs();
 
+    // Until it has a place of its own, the log goes below these windows of its area, as wide as
+    // their grid and at least eight lines high.
+    bool hasStoredPlace() const { return m_storedPlace; }
+    void placeBelow(const QList<QRect> &windows);
+
 Q_SIGNALS:
     void activated(); // became the active child window
     void deactivated(); // another child window became active
@@ -81,6 +86,7 @@ private:
     qsizetype length() const;
     void buildFindBar();
     void layoutControls();
+    int layoutFindBar(int width); // its height at this width
     QPlainTextEdit *visibleView() const;
     void showPopup(QPlainTextEdit *view, const QPoint &pos);
     void highlightMatches(const QString &text);
@@ -91,6 +97,7 @@ private:
     bool m_held = false;
     QPlainTextEdit *m_tbErrors = nullptr;
     QWidget *m_findBar = nullptr;
+    QList<QWidget *> m_findGroups; // of the find bar's controls, laid out as lines of words
     QLineEdit *m_tbFind = nullptr;
     QLabel *m_lblFindStatus = nullptr;
     QAction *m_mnuLogFind = nullptr;
@@ -98,4 +105,5 @@ private:
     QAction *m_mnuLogSaveAs = nullptr;
     ErrorDigest m_digest; // this session's failures and alarms, as the errors-only view shows them
     bool m_resizing = false;
+    bool m_storedPlace = false;
 };

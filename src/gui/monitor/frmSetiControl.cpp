@@ -4,6 +4,7 @@
 #include "settings/Conv.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "shared/ElidedLabel.h"
 #include "shared/Framework.h"
 #include "shared/StateColours.h"
 #include "shared/bksPublicWindows.h"
@@ -72,7 +73,7 @@ public:
     // The controls sit on a plain panel of their own: a change of a label's text then stops at
     // that panel instead of making the MDI frame lay itself out again.
     QWidget *body = nullptr;
-    QLabel *pathLabel = nullptr; // lblPath
+    ElidedLabel *pathLabel = nullptr; // lblPath
     QLabel *stateLabel = nullptr; // lblState: the state in words, beside the path
     QProgressBar *bar = nullptr; // ProgressBar1
     QLabel *percent = nullptr; // lblPercent
@@ -114,7 +115,9 @@ frmSetiControl::frmSetiControl(Fleet &fleet, quint64 key, QWidget *parent)
     d->body = new QWidget(this);
     d->body->setObjectName(QStringLiteral("body"));
     QWidget *body = d->body;
-    d->pathLabel = label(body, "lblPath", QString(), 60, 60, 4215, 195);
+    // A long path loses its middle, where the folders that tell paths apart seldom are.
+    d->pathLabel = new ElidedLabel(Qt::ElideMiddle, body);
+    place(d->pathLabel, "lblPath", 60, 60, 4215, 195);
     d->stateLabel = label(body, "lblState", QString(), 60, 60, 4215, 195);
     d->stateLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     d->stateLabel->hide();
@@ -146,6 +149,13 @@ frmSetiControl::frmSetiControl(Fleet &fleet, quint64 key, QWidget *parent)
         = label(d->downloadPanel, "Label3", QStringLiteral("Downloading a new work unit"), 60, 180, 4335, 195);
     d->downloadPanel->raise();
     d->downloadPanel->hide();
+    // What a screen reader names each value by; the window's description is its state.
+    const std::pair<QWidget *, const char *> spoken[]
+        = { { d->pathLabel, "Folder" }, { d->stateLabel, "State" }, { d->bar, "Progress of the work unit" },
+              { d->percent, "Done" }, { d->cpuTime, "CPU time" }, { d->unitNumber, "Work units" },
+              { d->downloaded, "Downloaded" }, { d->uploaded, "Uploaded" }, { d->downloadCaption, "Download" } };
+    for (const auto &[w, name] : spoken)
+        w->setAccessibleName(QString::fromLatin1(name));
     applyColours();
 
     setContextMenuPolicy(Qt::PreventContextMenu);
@@ -311,7 +321,7 @@ void frmSetiControl::showRecord()
     const CpuView &v = cpu.view;
     if (windowTitle() != cpu.name)
         setWindowTitle(cpu.name);
-    setLabelText(d->pathLabel, cpu.path);
+    d->pathLabel->setFullText(cpu.path);
     if (d->downloadPanel->isVisibleTo(this) != v.downloadingVisible)
         d->downloadPanel->setVisible(v.downloadingVisible);
     setLabelText(d->downloadCaption, v.downloadCaption);
@@ -344,6 +354,8 @@ void frmSetiControl::showState()
     // In words as well as in colour: in the path's row when something is amiss, and as the tip.
     const QString words = attentionWords();
     const QString tip = d->record().name + QStringLiteral(": ") + d->record().status.words();
+    setAccessibleDescription(d->record().status.spoken(d->record().name));
+    d->bar->setAccessibleDescription(d->percent->text());
     // Most readings change nothing here: the row is laid out and coloured again only when it does.
     if (tip == toolTip() && words == d->stateLabel->text() && d->stateLabel->isVisibleTo(this) == !words.isEmpty())
         return;

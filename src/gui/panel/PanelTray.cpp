@@ -49,8 +49,10 @@ void PanelTray::setState(CpuState worst, const QString &summary)
     m_icon->setToolTip(QStringLiteral("Tavrik Panel\n") + summary);
 }
 
-void PanelTray::showAlert(const QString &title, const QString &text)
+bool PanelTray::showMessage(const QString &title, const QString &text, CpuState state)
 {
-    if (m_icon)
-        m_icon->showMessage(title, text, m_icon->icon(), 15000);
+    if (!m_icon)
+        return false;
+    m_icon->showMessage(title, text, StateColours::Icon(state), 15000);
+    return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/AlertRule.h"
+#include "monitor/CpuStatus.h"
 
 #include <QObject>
 
@@ -9,9 +9,9 @@ class QMenu;
 class QSystemTrayIcon;
 
 // The panel's icon in the desktop's tray, where the desktop has one: it shows the worst state of
-// all CPUs, its tip counts them, its menu shows or hides the panel, refreshes and exits. Alerts
-// go out as the tray's messages, which reach the desktop's notification service.
-class PanelTray : public QObject, public AlertSink
+// all CPUs, its tip counts them, its menu shows or hides the panel, refreshes and exits. Where
+// the desktop has no notification service, alerts show as its balloons.
+class PanelTray : public QObject
 {
     Q_OBJECT
 public:
@@ -20,7 +20,8 @@ public:
 
     bool isAvailable() const { return m_icon != nullptr; }
     void setState(CpuState worst, const QString &summary);
-    void showAlert(const QString &title, const QString &text) override;
+    // A balloon with the state's icon; false when there is no tray to show it.
+    bool showMessage(const QString &title, const QString &text, CpuState state);
 
 Q_SIGNALS:
     void showHideRequested();

@@ -53,6 +53,10 @@ void ArrangeIcons(QMdiArea *mdi)
 
 void TileAsGrid(QMdiArea *mdi)
 {
+    // One maximised child (the log too) would keep the area showing it alone.
+    for (QMdiSubWindow *sub : mdi->subWindowList())
+        if (sub->isMaximized())
+            sub->showNormal();
     QList<QMdiSubWindow *> subs;
     QList<QSize> sizes;
     const QSize natural = Framework::TwipsToPixels(
@@ -83,9 +87,12 @@ void PlaceNew(QMdiArea *mdi, QWidget *window)
     if (frame == window || window->isMinimized() || window->isMaximized())
         return;
     QList<QRect> taken;
-    for (QMdiSubWindow *sub : mdi->subWindowList())
-        if (sub != frame && sub->isVisible() && !sub->isMinimized())
+    for (QMdiSubWindow *sub : mdi->subWindowList()) {
+        const auto *log = qobject_cast<frmMessages *>(sub->widget());
+        // A log without a place of its own moves below the grid once the CPUs are loaded.
+        if (sub != frame && sub->isVisible() && !sub->isMinimized() && !(log && !log->hasStoredPlace()))
             taken.append(sub->geometry());
+    }
     frame->move(GridPlacement::FirstFree(frame->pos(), frame->size(), mdi->viewport()->width(), taken));
 }
 

@@ -33,6 +33,9 @@ public:
                 return StateColours::Icon(state);
             return StateColours::ForState(state, m_view->palette());
         }
+        // A failure the CPU has recovered from is history: greyed, but still there to read.
+        if (role == Qt::ForegroundRole && QIdentityProxyModel::data(index, CpuStatusModel::PastRole).toBool())
+            return m_view->palette().color(QPalette::Disabled, QPalette::Text);
         return QIdentityProxyModel::data(index, role);
     }
 
@@ -65,17 +68,31 @@ frmOverview::frmOverview(CpuStatusModel &model, QWidget *parent)
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     layout->addWidget(m_table);
     connect(m_table, &QTableView::activated, this,
         [this](const QModelIndex &index) { Q_EMIT cpuActivated(index.data(CpuStatusModel::KeyRole).toULongLong()); });
-    // Columns follow their contents while the table is small, then the user's widths stand.
-    connect(&model, &QAbstractItemModel::rowsInserted, m_table, [this] {
-        if (m_sorted->rowCount() <= 3)
-            m_table->resizeColumnsToContents();
-    });
+}
+
+void frmOverview::fitColumns()
+{
+    if (isVisible())
+        m_table->resizeColumnsToContents();
+}
+
+void frmOverview::followPanel(bool panelShown)
+{
+    if (!panelShown && isVisible()) {
+        m_hiddenWithPanel = true;
+        hide();
+    } else if (panelShown && m_hiddenWithPanel) {
+        m_hiddenWithPanel = false;
+        show();
+    }
 }
 
 frmOverview::~frmOverview() = default;

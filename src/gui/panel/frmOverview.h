@@ -20,6 +20,10 @@ public:
     QTableView *table() const { return m_table; }
     void Load(); // placement from its settings section, then shown
     void Unload(); // placement saved, then hidden
+    // Columns to their contents: once a cycle, as sizing them costs more than the readings.
+    void fitColumns();
+    // It goes and comes back with the panel.
+    void followPanel(bool panelShown);
 
 Q_SIGNALS:
     void cpuActivated(quint64 key);
@@ -30,4 +34,5 @@ protected:
 private:
     QTableView *m_table = nullptr;
     QSortFilterProxyModel *m_sorted = nullptr;
+    bool m_hiddenWithPanel = false;
 };

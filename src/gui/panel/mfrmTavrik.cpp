@@ -12,6 +12,8 @@
 #include "monitor/StatusTotals.h"
 #include "monitor/UpdateCycle.h"
 #include "monitor/frmSetiControl.h"
+#include "panel/CpuList.h"
+#include "panel/DesktopNotifier.h"
 #include "panel/PanelMenus.h"
 #include "panel/PanelStatusBar.h"
 #include "panel/PanelTray.h"
@@ -28,12 +30,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QProcess>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
 
 namespace {
 
@@ -70,15 +75,20 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
             m_history->setKeepDays(m_options.keepHistoryDays());
     });
     m_tray = new PanelTray(this);
-    m_alerts = std::make_unique<AlertRule>(m_tray);
+    auto *notifier = new DesktopNotifier(m_tray, this);
+    m_alerts = std::make_unique<AlertRule>(notifier);
+    connect(notifier, &DesktopNotifier::cpuActivated, this, &mfrmTavrik::activateCpu);
     connect(m_tray, &PanelTray::showHideRequested, this, [this] {
         if (isVisible() && !isMinimized()) {
+            m_stateBeforeMinimised = windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
             hide();
+            if (m_overview)
+                m_overview->followPanel(false);
             return;
         }
-        showNormal();
-        raise();
-        activateWindow();
+        restoreWindow();
+        if (m_overview)
+            m_overview->followPanel(true);
     });
     connect(m_tray, &PanelTray::refreshRequested, this, &mfrmTavrik::mnuRefresh_Click);
     connect(m_tray, &PanelTray::exitRequested, this, [this] {
@@ -114,8 +124,12 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     });
     connect(m_fleet, &Fleet::readingApplied, this, &mfrmTavrik::onReadingApplied);
     connect(m_fleet, &Fleet::logged, this, [](const LogEntries &entries) { frmMessages::Append(entries); });
-    connect(m_fleet, &Fleet::alarmDue, this,
-        [this] { bksPublicModule::PlayWave(m_options.alarmSound(), m_options.soundsOn(), false, false); });
+    connect(m_fleet, &Fleet::alarmDue, this, [this] {
+        const QString unheard = bksPublicModule::PlayWave(m_options.alarmSound(), m_options.soundsOn(), false, false);
+        if (!unheard.isEmpty())
+            frmMessages::Append(QStringLiteral("The download alarm could not be played: %1 (the sound is %2).")
+                                    .arg(unheard, QDir::toNativeSeparators(m_options.alarmSound())));
+    });
     connect(m_fleet, &Fleet::cycleStarted, this, &mfrmTavrik::onCycleStarted);
     connect(m_fleet, &Fleet::cycleFinished, this, &mfrmTavrik::onCycleFinished);
 
@@ -128,6 +142,9 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
 
 mfrmTavrik::~mfrmTavrik()
 {
+    // The area hides its children as the window goes, and would report activations to a window
+    // that is no longer one.
+    disconnect(m_mdi, nullptr, this, nullptr);
     if (g_instance == this)
         g_instance = nullptr;
 }
@@ -203,6 +220,12 @@ void mfrmTavrik::finishLoading()
     if (!m_mdi->activeSubWindow() && m_fleet->count() > 0)
         if (frmSetiControl *last = m_windows.value(m_fleet->cpus().last()->key))
             m_mdi->setActiveSubWindow(qobject_cast<QMdiSubWindow *>(Framework::FrameOf(last)));
+    if (frmMessages::exists()) {
+        QList<QRect> places;
+        for (frmSetiControl *cpu : std::as_const(m_windows))
+            places.append(Framework::FrameOf(cpu)->geometry());
+        frmMessages::instance()->placeBelow(places);
+    }
     m_timer->start();
 }
 
@@ -252,6 +275,8 @@ void mfrmTavrik::onReadingApplied(quint64 key, const ReadingOutcome &outcome)
     m_history->observe(record->historyId, record->name, outcome.result, record->status, Clock::Now().toUTC());
     m_alerts->setEnabled(m_options.notifications());
     m_alerts->observe(key, record->name, record->status);
+    if (!m_fleet->cycle().isCycling()) // a cycle's changes go out together at its end
+        m_alerts->flush();
     m_tray->setState(m_status->worst(), m_status->summary());
 }
 
@@ -260,10 +285,7 @@ void mfrmTavrik::activateCpu(quint64 key)
     frmSetiControl *cpu = m_windows.value(key);
     if (!cpu)
         return;
-    if (!isVisible() || isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
+    restoreWindow();
     if (auto *sub = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(cpu))) {
         if (sub->isMinimized())
             sub->showNormal();
@@ -284,6 +306,7 @@ void mfrmTavrik::onCycleFinished()
     m_history->cycleFinished();
     QApplication::restoreOverrideCursor();
     frmMessages::HoldEntries(false);
+    m_alerts->flush();
     for (QAction *item : { m_actions->refresh, m_actions->fileExit })
         item->setEnabled(true);
     m_statusBar->show(m_fleet->totals());
@@ -435,6 +458,7 @@ void mfrmTavrik::showOverview()
     if (!m_overview) {
         m_overview = new frmOverview(*m_status, this);
         connect(m_overview, &frmOverview::cpuActivated, this, &mfrmTavrik::activateCpu);
+        connect(m_fleet, &Fleet::cycleFinished, m_overview, &frmOverview::fitColumns);
     }
     if (m_overview->isVisible()) {
         m_overview->raise();
@@ -467,8 +491,32 @@ void mfrmTavrik::openHelp(const QString &target, bool localFile)
     // Only documents and web pages are opened; the settings' text never reaches a shell.
     const QUrl url = localFile ? QUrl::fromLocalFile(target) : QUrl(bksPublicModule::TrimSpaces(target));
     const QString scheme = url.scheme().toLower();
-    if (localFile || scheme == QLatin1String("http") || scheme == QLatin1String("https"))
-        QDesktopServices::openUrl(url);
+    if (!localFile && scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return;
+    const QString what = localFile ? QDir::toNativeSeparators(target) : url.toString();
+    auto failed = [what](const QString &why) {
+        frmMessages::Append(QStringLiteral("%1 could not be opened: %2.").arg(what, why));
+    };
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // QDesktopServices reports success as soon as xdg-open starts; its exit code says whether a
+    // program was found to show the page.
+    auto *opener = new QProcess(this);
+    connect(opener, &QProcess::finished, this, [opener, failed](int code, QProcess::ExitStatus status) {
+        opener->deleteLater();
+        if (status != QProcess::NormalExit || code != 0)
+            failed(QStringLiteral("xdg-open ended with code %1 (no program to show it?)").arg(code));
+    });
+    connect(opener, &QProcess::errorOccurred, this, [opener, failed](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        opener->deleteLater();
+        failed(QStringLiteral("xdg-open could not be started"));
+    });
+    opener->start(QStringLiteral("xdg-open"), { url.toString(QUrl::FullyEncoded) });
+#else
+    if (!QDesktopServices::openUrl(url))
+        failed(QStringLiteral("the system has no program to show it"));
+#endif
 }
 
 void mfrmTavrik::changeEvent(QEvent *event)
@@ -476,10 +524,26 @@ void mfrmTavrik::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange || m_closing)
         return;
+    const auto before = static_cast<QWindowStateChangeEvent *>(event)->oldState();
+    if (isMinimized() && !before.testFlag(Qt::WindowMinimized))
+        m_stateBeforeMinimised = before & (Qt::WindowMaximized | Qt::WindowFullScreen);
+    if (m_overview)
+        m_overview->followPanel(!isMinimized());
     if (isMinimized())
         showDisplay();
     else
         unloadDisplay();
+}
+
+void mfrmTavrik::restoreWindow()
+{
+    // Back to the state it had before it was minimised or hidden: a maximised panel stays maximised.
+    if (!isVisible() || isMinimized()) {
+        setWindowState(m_stateBeforeMinimised);
+        show();
+    }
+    raise();
+    activateWindow();
 }
 
 void mfrmTavrik::showDisplay()
@@ -488,11 +552,7 @@ void mfrmTavrik::showDisplay()
         return;
     m_display = new frmDisplay(m_options, [this] { return m_fleet->displayViews(); });
     m_display->setEnableTimer(true);
-    connect(m_display, &frmDisplay::showMainWindowRequested, this, [this] {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        showNormal();
-        activateWindow();
-    });
+    connect(m_display, &frmDisplay::showMainWindowRequested, this, &mfrmTavrik::restoreWindow);
     m_display->Load();
 }
 

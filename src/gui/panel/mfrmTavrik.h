@@ -107,6 +107,7 @@ private:
     void fillWindowMenu();
     void showOverview();
     void openHelp(const QString &target, bool localFile);
+    void restoreWindow();
     void showDisplay();
     void unloadDisplay();
 
@@ -138,4 +139,5 @@ private:
     qsizetype m_loaded = 0; // of m_toLoad's CPUs
     QList<quint64> m_loadedKeys; // made in this slice, read together
     bool m_closing = false;
+    Qt::WindowStates m_stateBeforeMinimised; // what restoring brings back
 };

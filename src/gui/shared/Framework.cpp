@@ -1,5 +1,7 @@
 #include "shared/Framework.h"
 
+#include "panel/GridPlacement.h"
+
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
@@ -93,32 +95,61 @@ const QWidget *FrameOf(const QWidget *w)
     return FrameOf(const_cast<QWidget *>(w));
 }
 
+namespace {
+
+    // A stored place that had to be brought inside the screen, and the place it was given: until the
+    // window leaves that place, the stored one is what is saved again.
+    constexpr const char *StoredTwipsProperty = "tavrikStoredTwips";
+    constexpr const char *FittedProperty = "tavrikFittedPlace";
+
+} // namespace
+
 QRect GeometryTwips(const QWidget *w)
 {
     const QWidget *f = FrameOf(w);
     if (!f)
         return QRect();
-    return PixelsToTwips(QRect(f->pos(), f->size()), f);
+    const QRect place(f->pos(), f->size());
+    if (f->property(FittedProperty).toRect() == place && f->property(StoredTwipsProperty).isValid())
+        return f->property(StoredTwipsProperty).toRect();
+    return PixelsToTwips(place, f);
 }
+
+namespace {
+
+    // Where a window must lie to be seen: the available part of its screen, or the width of its MDI
+    // area, which scrolls down. Empty where that is not known yet.
+    QRect AreaFor(const QWidget *f, const QRect &px)
+    {
+        if (auto *sub = qobject_cast<const QMdiSubWindow *>(f)) {
+            const QMdiArea *mdi = sub->mdiArea();
+            return mdi && mdi->viewport()->isVisible() ? QRect(0, 0, mdi->viewport()->width(), 0) : QRect();
+        }
+        if (!f->isWindow())
+            return QRect();
+        const QScreen *s = QGuiApplication::screenAt(px.center());
+        if (!s)
+            s = f->screen() ? f->screen() : QGuiApplication::primaryScreen();
+        return s ? s->availableGeometry() : QRect();
+    }
+
+} // namespace
 
 void SetGeometryTwips(QWidget *w, const QRect &twips)
 {
     QWidget *f = FrameOf(w);
     if (!f)
         return;
-    QRect px = TwipsToPixels(twips, f);
-    // A window of its own is brought onto the screens, whatever place was stored.
-    if (f->isWindow()) {
-        if (const QScreen *screen = f->screen() ? f->screen() : QGuiApplication::primaryScreen()) {
-            const QRect all = screen->virtualGeometry();
-            px.setSize(px.size().boundedTo(all.size()));
-            if (!all.intersects(px))
-                px.moveTo(qBound(all.left(), px.left(), all.right() + 1 - px.width()),
-                    qBound(all.top(), px.top(), all.bottom() + 1 - px.height()));
-        }
-    }
-    f->move(px.topLeft());
-    f->resize(px.size());
+    // A place stored on a bigger screen, or at another scale, is brought back where it can be seen;
+    // the store keeps it until the window is moved.
+    const QRect px = TwipsToPixels(twips, f);
+    const QSize frame = f->isWindow() && f->isVisible() ? f->frameGeometry().size() - f->size() : QSize(0, 0);
+    const QRect outer = GridPlacement::FitInside(QRect(px.topLeft(), px.size() + frame), AreaFor(f, px));
+    f->move(outer.topLeft());
+    f->resize(outer.size() - frame);
+    const bool fitted = outer != QRect(px.topLeft(), px.size() + frame);
+    f->setProperty(StoredTwipsProperty, fitted ? QVariant(twips) : QVariant());
+    f->setProperty(FittedProperty, fitted ? QVariant(QRect(f->pos(), f->size())) : QVariant());
 }
 
 int WindowStateCode(const QWidget *w)

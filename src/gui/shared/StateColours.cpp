@@ -80,28 +80,28 @@ QColor ForState(CpuState state, const QPalette &palette)
     return Readable(palette.color(QPalette::PlaceholderText), back);
 }
 
-QIcon Icon(CpuState state)
+QColor Fill(CpuState state)
 {
-    QColor fill;
     switch (state) {
     case CpuState::Working:
-        fill = QColor(40, 170, 60);
-        break;
+        return QColor(40, 170, 60);
     case CpuState::Downloading:
-        fill = QColor(40, 110, 230);
-        break;
+        return QColor(40, 110, 230);
     case CpuState::Stalled:
-        fill = QColor(240, 160, 0);
-        break;
+        return QColor(240, 160, 0);
     case CpuState::DownloadLate:
     case CpuState::Unreachable:
     case CpuState::Failed:
-        fill = QColor(220, 30, 30);
-        break;
+        return QColor(220, 30, 30);
     case CpuState::Unknown:
-        fill = QColor(150, 150, 150);
         break;
     }
+    return QColor(150, 150, 150);
+}
+
+QIcon Icon(CpuState state)
+{
+    const QColor fill = Fill(state);
     QIcon icon;
     for (int size : { 16, 22, 32, 64 }) {
         QPixmap pm(size, size);

@@ -30,6 +30,8 @@ Set For(const QPalette &palette);
 
 // Text colour of a state on the palette's base (the overview's rows).
 QColor ForState(CpuState state, const QPalette &palette);
+// The state's own colour, to fill with: the tray's disc, the ticker's background.
+QColor Fill(CpuState state);
 // A filled disc in the state's colour: the overview's rows and the tray.
 QIcon Icon(CpuState state);
 

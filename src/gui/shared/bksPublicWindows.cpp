@@ -94,14 +94,20 @@ qint16 SetScreenSaverRunning(bool running)
     return 1;
 }
 
-void PlayWave(const QString &path, bool soundsOn, bool bWait, bool bLoop)
+QString PlayWave(const QString &path, bool soundsOn, bool bWait, bool bLoop)
 {
-    if (!soundsOn || !FileExists(path))
-        return;
-    if (customPlayer())
+    if (!soundsOn)
+        return QString();
+    if (!FileExists(path))
+        return QStringLiteral("the sound file does not exist");
+    if (customPlayer()) {
         customPlayer()(path, bWait, bLoop);
-    else
-        playWithSoundEffect(path, bWait, bLoop);
+        return QString();
+    }
+    if (QMediaDevices::audioOutputs().isEmpty())
+        return QStringLiteral("there is no sound device");
+    playWithSoundEffect(path, bWait, bLoop);
+    return QString();
 }
 
 void SetWavePlayer(WavePlayer player)

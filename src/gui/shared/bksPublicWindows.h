@@ -19,7 +19,8 @@ qint16 SetScreenSaverRunning(bool running = true);
 // Plays a wave file when soundsOn (the SoundsOn option) is true and the file exists. With bWait
 // the call returns after the sound (the event loop keeps running meanwhile, bounded to a few
 // seconds).
-void PlayWave(const QString &path, bool soundsOn, bool bWait = true, bool bLoop = false);
+// Returns what kept an asked-for sound from being heard ("there is no sound device"), else "".
+QString PlayWave(const QString &path, bool soundsOn, bool bWait = true, bool bLoop = false);
 // Tests replace the sound output to see what would be played; an empty function restores it.
 using WavePlayer = std::function<void(const QString &path, bool wait, bool loop)>;
 void SetWavePlayer(WavePlayer player);
