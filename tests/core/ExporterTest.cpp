@@ -189,7 +189,8 @@ private Q_SLOTS:
         {
             SettingsStore::Batch batch;
             SettingsStore::save(Schema::AppSettings, Schema::CPUs, QStringLiteral("c \"1\",off,"));
-            SettingsStore::save(QStringLiteral("c \"1\""), Schema::CPUPath, client.chopped(1)); // no separator at the end
+            SettingsStore::save(
+                QStringLiteral("c \"1\""), Schema::CPUPath, client.chopped(1)); // no separator at the end
             SettingsStore::saveBool(QStringLiteral("off"), Schema::AllowUpdates, false);
         }
         const CpuList::StoredList stored = CpuList::Read();

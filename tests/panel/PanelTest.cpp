@@ -172,7 +172,10 @@ private Q_SLOTS:
             QVERIFY(frmMessages::exists());
             QVERIFY(item(w, "mnuWindowMessage")->isChecked());
             // Nothing made while the area was not painted stays unpainted afterwards.
-            QVERIFY(frmMessages::instance()->findChild<QPlainTextEdit *>(QStringLiteral("tbMessage"))->viewport()->updatesEnabled());
+            QVERIFY(frmMessages::instance()
+                        ->findChild<QPlainTextEdit *>(QStringLiteral("tbMessage"))
+                        ->viewport()
+                        ->updatesEnabled());
             for (frmSetiControl *cpu : w.cpuWindows())
                 QVERIFY(cpu->updatesEnabled() && cpu->isEnabled());
 

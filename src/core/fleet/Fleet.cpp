@@ -75,11 +75,9 @@ void Fleet::restoreSection(Cpu &cpu) const
     cpu.resumeDownload(Cpu::DownloadStartedFromText(SettingsStore::get(cpu.name, Schema::DownloadStarted, QString())));
     cpu.historyId = SettingsStore::get(cpu.name, Schema::HistoryId, QString());
     if (cpu.historyId.isEmpty() && m_storesDownloadStarts) {
-        // Stored with the next write (one for every CPU given an id at start-up), so a crash does
-        // not split the CPU's history in two for long.
+        // Stored in one write for every CPU given an id at start-up (storeNewIds).
         cpu.historyId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if (!m_downloadsToStore.contains(cpu.key))
-            m_downloadsToStore.append(cpu.key);
+        m_idsToStore.append(cpu.key);
     }
 }
 
@@ -265,10 +263,17 @@ void Fleet::storeDownloadStarts()
                 cpu->name, Schema::DownloadStarted, Cpu::DownloadStartedText(cpu->fields.downloadSince));
         else
             SettingsStore::removeKey(cpu->name, Schema::DownloadStarted);
-        if (!cpu->historyId.isEmpty() && SettingsStore::get(cpu->name, Schema::HistoryId, QString()).isEmpty())
-            SettingsStore::save(cpu->name, Schema::HistoryId, cpu->historyId);
     }
     m_downloadsToStore.clear();
+}
+
+void Fleet::storeNewIds()
+{
+    const SettingsStore::Batch batch;
+    for (quint64 key : std::as_const(m_idsToStore))
+        if (const Cpu *cpu = find(key))
+            SettingsStore::save(cpu->name, Schema::HistoryId, cpu->historyId);
+    m_idsToStore.clear();
 }
 
 void Fleet::readNow(const QList<quint64> &keys)

@@ -52,6 +52,8 @@ public:
     void handOver(const QList<QPair<QString, QString>> &unbuilt = {});
     // The CPU's own keys in its section (the window adds its place).
     void storeSection(const Cpu &cpu) const;
+    // The history ids given to stored CPUs that had none, within the caller's batch.
+    void storeNewIds();
 
     UpdateCycle &cycle() { return *m_cycle; }
     StatusTotals &totals() { return *m_totals; }
@@ -91,5 +93,6 @@ private:
     bool m_alarmInCycle = false;
     bool m_storesDownloadStarts = true;
     QList<QPair<QString, QString>> m_notLoaded;
-    mutable QList<quint64> m_downloadsToStore; // whose download start or history id the settings lack
+    mutable QList<quint64> m_downloadsToStore; // whose download start the settings lack
+    mutable QList<quint64> m_idsToStore; // restored without a history id: one was made
 };

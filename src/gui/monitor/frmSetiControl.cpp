@@ -325,7 +325,13 @@ void frmSetiControl::showRecord()
     if (d->downloadPanel->isVisibleTo(this) != v.downloadingVisible)
         d->downloadPanel->setVisible(v.downloadingVisible);
     setLabelText(d->downloadCaption, v.downloadCaption);
-    d->bar->setValue(qRound(cpu.fields.barPercent));
+    if (const int value = qRound(cpu.fields.barPercent); value != d->bar->value()) {
+        // The bar would repaint itself at once, walking every window of the area each time; it is
+        // painted with the rest at the next return to the event loop instead.
+        d->bar->setUpdatesEnabled(false);
+        d->bar->setValue(value);
+        d->bar->setUpdatesEnabled(true);
+    }
     setPercentText(v.percentText);
     setLabelText(d->cpuTime, v.cpuTimeText);
     setLabelText(d->downloaded, v.downloadedText);

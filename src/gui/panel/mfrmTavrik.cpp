@@ -213,7 +213,11 @@ void mfrmTavrik::finishLoading()
         m_fleet->restore(name, path);
     }
     m_fleet->readNow(std::exchange(m_loadedKeys, {}));
-    CpuList::TakeOver(*m_toLoad);
+    {
+        const SettingsStore::Batch batch; // the list and the new history ids in one write
+        CpuList::TakeOver(*m_toLoad);
+        m_fleet->storeNewIds();
+    }
     m_toLoad.reset();
     m_mdi->viewport()->setUpdatesEnabled(true);
     // The last window made is the active one, as when each became active in turn.
