@@ -113,7 +113,12 @@ int WebServer::connections() const
 
 bool WebServer::admit()
 {
-    return m_open.load() < m_limits.maxConnections;
+    int admitted = m_admitted.load();
+    while (admitted < m_limits.maxConnections) {
+        if (m_admitted.compare_exchange_weak(admitted, admitted + 1))
+            return true;
+    }
+    return false;
 }
 
 void WebServer::publish(std::shared_ptr<const WebContent> content)

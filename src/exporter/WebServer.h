@@ -53,7 +53,11 @@ public:
     // A new connection, or one more than the limit (closed at once, so none waits in the queue).
     bool admit();
     void started() { m_open.fetch_add(1); }
-    void closed() { m_open.fetch_sub(1); }
+    void closed()
+    {
+        m_open.fetch_sub(1);
+        m_admitted.fetch_sub(1);
+    }
 
 private:
     const WebConfig m_config;
@@ -69,4 +73,7 @@ private:
     mutable QMutex m_mutex;
     std::shared_ptr<const WebContent> m_content;
     std::atomic<int> m_open { 0 };
+    // Places taken at admission, before the connection starts: the server's threads admit at
+    // once, and a count taken only when connections start let more than the limit in.
+    std::atomic<int> m_admitted { 0 };
 };

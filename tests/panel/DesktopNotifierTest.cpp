@@ -95,6 +95,7 @@ private Q_SLOTS:
         QCOMPARE(service.calls[0].urgency, 2);
         QCOMPARE(service.calls[0].replaces, 0u);
         QVERIFY(service.calls[0].actions.contains(QStringLiteral("default")));
+        QTRY_VERIFY(notifier.noticeOf(2) != 0); // the service's answer has come back
 
         cycle({ 2 }, CpuState::Working);
         QTRY_COMPARE(service.calls.size(), 3);
