@@ -31,7 +31,10 @@ public:
     void showAlerts(const QList<AlertNotice> &notices) override;
 #ifdef QT_DBUS_LIB
     // The id of the CPU's last notice of its own, once the service has answered; 0: none.
-    uint noticeOf(quint64 key) const { return m_idOfCpu.value(key); }
+    uint noticeOf(quint64 key) const
+    {
+        return m_idOfCpu.value(key);
+    }
 #endif
 
 Q_SIGNALS:
