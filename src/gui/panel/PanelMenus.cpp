@@ -16,9 +16,13 @@
 #include "settings/SettingsStore.h"
 #include "shared/bksPublicWindows.h"
 
+#include <QDesktopServices>
+#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QProcess>
+#include <QUrl>
 
 namespace {
 
@@ -233,4 +237,37 @@ void mfrmTavrik::fillWindowMenu()
         });
         m_windowListActions.append(a);
     }
+}
+
+void mfrmTavrik::openHelp(const QString &target, bool localFile)
+{
+    // Only documents and web pages are opened; the settings' text never reaches a shell.
+    const QUrl url = localFile ? QUrl::fromLocalFile(target) : QUrl(bksPublicModule::TrimSpaces(target));
+    const QString scheme = url.scheme().toLower();
+    if (!localFile && scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return;
+    const QString what = localFile ? QDir::toNativeSeparators(target) : url.toString();
+    auto failed = [what](const QString &why) {
+        frmMessages::Append(QStringLiteral("%1 could not be opened: %2.").arg(what, why), LogKind::Failure);
+    };
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    // QDesktopServices reports success as soon as xdg-open starts; its exit code says whether a
+    // program was found to show the page.
+    auto *opener = new QProcess(this);
+    connect(opener, &QProcess::finished, this, [opener, failed](int code, QProcess::ExitStatus status) {
+        opener->deleteLater();
+        if (status != QProcess::NormalExit || code != 0)
+            failed(QStringLiteral("xdg-open ended with code %1 (no program to show it?)").arg(code));
+    });
+    connect(opener, &QProcess::errorOccurred, this, [opener, failed](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        opener->deleteLater();
+        failed(QStringLiteral("xdg-open could not be started"));
+    });
+    opener->start(QStringLiteral("xdg-open"), { url.toString(QUrl::FullyEncoded) });
+#else
+    if (!QDesktopServices::openUrl(url))
+        failed(QStringLiteral("the system has no program to show it"));
+#endif
 }

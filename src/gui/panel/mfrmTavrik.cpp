@@ -29,14 +29,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QProcess>
 #include <QTimer>
-#include <QUrl>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -488,39 +485,6 @@ void mfrmTavrik::mnuWindowHistory_Click()
         return;
     }
     m_historyWindow->Load();
-}
-
-void mfrmTavrik::openHelp(const QString &target, bool localFile)
-{
-    // Only documents and web pages are opened; the settings' text never reaches a shell.
-    const QUrl url = localFile ? QUrl::fromLocalFile(target) : QUrl(bksPublicModule::TrimSpaces(target));
-    const QString scheme = url.scheme().toLower();
-    if (!localFile && scheme != QLatin1String("http") && scheme != QLatin1String("https"))
-        return;
-    const QString what = localFile ? QDir::toNativeSeparators(target) : url.toString();
-    auto failed = [what](const QString &why) {
-        frmMessages::Append(QStringLiteral("%1 could not be opened: %2.").arg(what, why));
-    };
-#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
-    // QDesktopServices reports success as soon as xdg-open starts; its exit code says whether a
-    // program was found to show the page.
-    auto *opener = new QProcess(this);
-    connect(opener, &QProcess::finished, this, [opener, failed](int code, QProcess::ExitStatus status) {
-        opener->deleteLater();
-        if (status != QProcess::NormalExit || code != 0)
-            failed(QStringLiteral("xdg-open ended with code %1 (no program to show it?)").arg(code));
-    });
-    connect(opener, &QProcess::errorOccurred, this, [opener, failed](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart)
-            return;
-        opener->deleteLater();
-        failed(QStringLiteral("xdg-open could not be started"));
-    });
-    opener->start(QStringLiteral("xdg-open"), { url.toString(QUrl::FullyEncoded) });
-#else
-    if (!QDesktopServices::openUrl(url))
-        failed(QStringLiteral("the system has no program to show it"));
-#endif
 }
 
 void mfrmTavrik::changeEvent(QEvent *event)
