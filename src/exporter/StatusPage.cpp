@@ -33,17 +33,6 @@ dt{color:var(--dim)}dd{margin:0;text-align:right;overflow-wrap:anywhere}
 .download_late{--c:var(--download_late)}.unreachable{--c:var(--unreachable)}.failed{--c:var(--failed)}
 )";
 
-QString duration(qint64 seconds)
-{
-    const qint64 minutes = (seconds + 59) / 60;
-    if (minutes < 60)
-        return QStringLiteral("%1 min").arg(minutes);
-    const qint64 hours = minutes / 60;
-    if (hours < 48)
-        return QStringLiteral("%1 h %2 min").arg(hours).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("%1 d %2 h").arg(hours / 24).arg(hours % 24);
-}
-
 QString isoTime(const QDateTime &t)
 {
     return t.isValid() ? t.toUTC().toString(Qt::ISODate) : QString();
@@ -124,7 +113,8 @@ QByteArray StatusPage::Html(const StatusSnapshot &s)
             % QStringLiteral("</h2><p class=\"state\">") % EscapeHtml(c.stateText)
             % QStringLiteral("</p><progress max=\"100\" value=\"")
             % QString::number(qBound(0.0, c.percent, 100.0), 'f', 2) % QStringLiteral("\"></progress><dl>")
-            % row("Done", c.percentText) % row("Finishes in", c.etaSeconds ? duration(*c.etaSeconds) : QString())
+            % row("Done", c.percentText)
+            % row("Finishes in", c.etaSeconds ? CpuStatus::ShortDuration(*c.etaSeconds) : QString())
             % row("Per hour", c.perHour ? QString::number(*c.perHour, 'f', 2) + u'%' : QString())
             % row("CPU time", c.cpuTimeText)
             % row("Last good reading",

@@ -9,9 +9,7 @@
 
 #include <cmath>
 
-namespace {
-
-QString shortDuration(qint64 seconds)
+QString CpuStatus::ShortDuration(qint64 seconds)
 {
     const qint64 minutes = (seconds + 59) / 60;
     if (minutes < 60)
@@ -21,8 +19,6 @@ QString shortDuration(qint64 seconds)
         return QStringLiteral("%1 h %2 min").arg(hours).arg(minutes % 60, 2, 10, QLatin1Char('0'));
     return QStringLiteral("%1 d %2 h").arg(hours / 24).arg(hours % 24);
 }
-
-} // namespace
 
 CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const QDateTime &now, int alarmMinutes)
 {
@@ -126,7 +122,7 @@ QString CpuStatus::words() const
 {
     switch (state) {
     case CpuState::DownloadLate:
-        return StateName(state) + u' ' + shortDuration(lateSeconds);
+        return StateName(state) + u' ' + ShortDuration(lateSeconds);
     case CpuState::Failed:
         return StateName(state) + QStringLiteral(": ") + lastFailure;
     default:
@@ -202,7 +198,7 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     case Eta:
         if (sort)
             return s.etaSeconds.value_or(std::numeric_limits<qint64>::max());
-        return s.etaSeconds && !s.isFinished() ? shortDuration(*s.etaSeconds) : QString();
+        return s.etaSeconds && !s.isFinished() ? CpuStatus::ShortDuration(*s.etaSeconds) : QString();
     case CpuTime:
         return s.cpuTimeText;
     case LastGood:

@@ -44,6 +44,8 @@ struct CpuStatus
     // What a screen reader says of the CPU: "Attic, 50 percent, stalled".
     QString spoken(const QString &name) const;
     static QString StateName(CpuState state);
+    // A time to come or gone past, in the few words a row has room for: "7 min", "2 h 05 min".
+    static QString ShortDuration(qint64 seconds);
     // The name as a metric's label value: "download_late".
     static QString MetricName(CpuState state);
     bool needsAttention() const;
