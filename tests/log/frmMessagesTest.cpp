@@ -79,6 +79,9 @@ private Q_SLOTS:
             << QStringList { QString(20000, u'b'), QString(4997, u'c') } << lines({ QString(4997, u'c') });
         QTest::newRow("big entry passes the limit")
             << QStringList { QString(30000, u'z') } << lines({ QString(4998, u'z') });
+        QTest::newRow("cut twice, the second inside a break")
+            << QStringList { QString(26000, u'a'), QStringLiteral("c\rd"), QString(16000, u'e'), QString(4997, u'f') }
+            << lines({ QString(4997, u'f') });
     }
     void appends()
     {
@@ -93,10 +96,16 @@ private Q_SLOTS:
         QCOMPARE(log()->Message(), text + lines({ "x" }));
         QVERIFY(box->textCursor().atEnd());
 
-        // The same entries appended as one batch (a CPU's lines) leave the same text.
-        frmMessages::unloadInstance();
-        frmMessages::Append(appended + QStringList { QStringLiteral("x") });
-        QCOMPARE(log()->Message(), text + lines({ "x" }));
+        // The same entries appended as one batch (a CPU's lines), or as the first entry and a
+        // batch of the rest (cutting into the text already there), leave the same text.
+        const QStringList all = appended + QStringList { QStringLiteral("x") };
+        for (qsizetype split : { qsizetype(0), qsizetype(1) }) {
+            frmMessages::unloadInstance();
+            if (split > 0)
+                frmMessages::Append(all.first(split));
+            frmMessages::Append(all.mid(split));
+            QCOMPARE(log()->Message(), text + lines({ "x" }));
+        }
     }
 
     void createdShownAndHidden_data()

@@ -84,6 +84,25 @@ int documentPosition(const QTextDocument *doc, qsizetype offset)
     return block.position() + int(qMin(within, qsizetype(block.length())));
 }
 
+// An entry as the log counts it: every line break (CR LF, a lone CR or a lone LF, or one of the
+// separators the text box also breaks at) as CR LF, appended to text.
+void appendLogText(QString &text, const QString &entry)
+{
+    const qsizetype n = entry.size();
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = entry.at(i).unicode();
+        if (u != u'\r' && u != u'\n' && u != QChar::ParagraphSeparator && u != 0xfdd0 && u != 0xfdd1)
+            continue;
+        text.append(entry.constData() + from, i - from);
+        text += QLatin1String("\r\n");
+        if (u == u'\r' && i + 1 < n && entry.at(i + 1) == u'\n')
+            ++i;
+        from = i + 1;
+    }
+    text.append(entry.constData() + from, n - from);
+}
+
 void reportToLog(const QString &text)
 {
     if (frmMessages::exists())
@@ -106,6 +125,10 @@ frmMessages::frmMessages(QWidget *parent)
     m_tbMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // An undo history would keep every entry and every cut for the life of the program.
     m_tbMessage->setUndoRedoEnabled(false);
+    // With both bars always shown, a change of their range has nothing to show or hide; laying
+    // the box out again for it made the panel's area recount every CPU window's region each cycle.
+    for (QScrollBar *bar : { m_tbMessage->horizontalScrollBar(), m_tbMessage->verticalScrollBar() })
+        QObject::disconnect(bar, SIGNAL(rangeChanged(int, int)), m_tbMessage, SLOT(_q_showOrHideScrollBars()));
     m_tbErrors = new QPlainTextEdit(this);
     m_tbErrors->setObjectName(QStringLiteral("tbErrors"));
     m_tbErrors->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -283,19 +306,43 @@ void frmMessages::setMessages(const LogEntries &entries)
         showErrors();
 
     QTextDocument *doc = m_tbMessage->document();
+    // The size rule only ever cuts from the front, so whatever the entries do to the log, it ends
+    // as one stretch of the old text followed by the new: the rule is run on lengths alone, and
+    // what would be cut again before the batch ends never goes into the text box.
+    const qsizetype oldLength = length();
+    QString added;
+    qsizetype start = 0; // where the log ends up beginning, counted in the old text then the new
+    for (const QString &message : messages) {
+        const qsizetype cut = MessageLog::CharsToCut(oldLength + added.size() - start);
+        if (cut > 0) {
+            start += cut;
+            if (start < oldLength) {
+                // Half a break cannot be kept: the text box drops the whole of it.
+                const int at = documentPosition(doc, start);
+                start = at + doc->findBlock(at).blockNumber();
+            } else if (start - oldLength < added.size() && added.at(start - oldLength) == u'\n' && start > oldLength
+                && added.at(start - oldLength - 1) == u'\r') {
+                ++start;
+            }
+        }
+        appendLogText(added, MessageLog::Entry(message));
+    }
+
     QTextCursor cursor(doc);
     // One edit block: the text box lays itself out once for all the entries, not once for each.
     cursor.beginEditBlock();
-    for (const QString &message : messages) {
-        const qsizetype cut = MessageLog::CharsToCut(length());
-        if (cut > 0) {
-            cursor.setPosition(0);
-            cursor.setPosition(documentPosition(doc, cut), QTextCursor::KeepAnchor);
-            cursor.removeSelectedText();
-        }
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(MessageLog::Entry(message));
+    if (start >= oldLength) {
+        cursor.select(QTextCursor::Document);
+        cursor.removeSelectedText();
+        added.remove(0, start - oldLength);
+    } else if (start > 0) {
+        cursor.setPosition(documentPosition(doc, start), QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
     }
+    // Not movePosition(End): that lays out the last line to find where the caret goes, and so
+    // every line was laid out as it went in instead of when first shown.
+    cursor.setPosition(doc->characterCount() - 1);
+    cursor.insertText(added);
     cursor.endEditBlock();
     // Moving the caret scrolls the view; with updates off the view is repainted once at the next
     // paint instead of being scrolled pixel by pixel for every entry.
