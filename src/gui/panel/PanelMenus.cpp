@@ -16,6 +16,7 @@
 #include "settings/SettingsStore.h"
 #include "shared/bksPublicWindows.h"
 
+#include <QActionEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QMdiArea>
@@ -28,6 +29,44 @@ namespace {
 
 // The Window menu lists this many windows; the rest are a "More Windows..." away.
 constexpr int WindowsListed = 9;
+
+// A menu bar lays itself and then the whole main window out again whenever one of its items
+// changes. Refresh, the one command on the bar itself, only goes grey and back twice a cycle, which
+// the bar reads as it paints: a repaint of the item is enough. A native menu bar (a desktop's
+// global menu) still hears of every change.
+class EnabledStateOnly : public QObject
+{
+public:
+    EnabledStateOnly(QMenuBar *bar, QAction *item)
+        : QObject(bar)
+        , m_bar(bar)
+        , m_item(item)
+    {
+        bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_bar || event->type() != QEvent::ActionChanged || m_bar->isNativeMenuBar()
+            || static_cast<QActionEvent *>(event)->action() != m_item || m_item->text() != m_text
+            || m_item->isVisible() != m_visible || m_item->font() != m_font) {
+            m_text = m_item->text();
+            m_visible = m_item->isVisible();
+            m_font = m_item->font();
+            return false;
+        }
+        m_bar->update(m_bar->actionGeometry(m_item));
+        return true;
+    }
+
+private:
+    QMenuBar *m_bar;
+    QAction *m_item;
+    QString m_text;
+    bool m_visible = false;
+    QFont m_font;
+};
 
 } // namespace
 
@@ -88,6 +127,7 @@ void mfrmTavrik::createMenus()
     a.refresh = addItem(nullptr, "mnuRefresh", QStringLiteral("&Refresh"));
     on(a.refresh, &mfrmTavrik::mnuRefresh_Click);
     bar->addAction(a.refresh);
+    new EnabledStateOnly(bar, a.refresh);
 
     m_mnuWindow = bar->addMenu(QStringLiteral("&Window"));
     m_mnuWindow->setObjectName(QStringLiteral("mnuWindow"));
