@@ -228,10 +228,7 @@ QVariant CpuStatusModel::headerData(int section, Qt::Orientation orientation, in
 
 int CpuStatusModel::rowOf(quint64 key) const
 {
-    for (size_t i = 0; i < m_rows.size(); ++i)
-        if (m_rows[i].key == key)
-            return int(i);
-    return -1;
+    return m_rowOfKey.value(key, -1);
 }
 
 quint64 CpuStatusModel::keyAt(int row) const
@@ -244,6 +241,7 @@ void CpuStatusModel::setCpu(quint64 key, const QString &name)
     const int at = rowOf(key);
     if (at < 0) {
         beginInsertRows({}, rowCount(), rowCount());
+        m_rowOfKey.insert(key, rowCount());
         m_rows.push_back({ key, name, {} });
         endInsertRows();
     } else if (m_rows[size_t(at)].name != name) {
@@ -254,6 +252,7 @@ void CpuStatusModel::setCpu(quint64 key, const QString &name)
 
 void CpuStatusModel::setStatus(quint64 key, const QString &name, const CpuStatus &status)
 {
+    // A reading of every CPU each cycle: finding the row must not walk the table.
     setCpu(key, name);
     const int at = rowOf(key);
     m_rows[size_t(at)].status = status;
@@ -267,6 +266,9 @@ void CpuStatusModel::remove(quint64 key)
         return;
     beginRemoveRows({}, at, at);
     m_rows.erase(m_rows.begin() + at);
+    m_rowOfKey.remove(key);
+    for (size_t i = size_t(at); i < m_rows.size(); ++i)
+        m_rowOfKey[m_rows[i].key] = int(i);
     endRemoveRows();
 }
 

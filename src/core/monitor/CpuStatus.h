@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 #include <optional>
@@ -90,4 +91,5 @@ private:
         CpuStatus status;
     };
     std::vector<Row> m_rows;
+    QHash<quint64, int> m_rowOfKey;
 };

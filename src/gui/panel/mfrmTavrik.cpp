@@ -276,9 +276,11 @@ void mfrmTavrik::onReadingApplied(quint64 key, const ReadingOutcome &outcome)
     m_history->observe(record->historyId, record->name, outcome.result, record->status, Clock::Now().toUTC());
     m_alerts->setEnabled(m_options.notifications());
     m_alerts->observe(key, record->name, record->status);
-    if (!m_fleet->cycle().isCycling()) // a cycle's changes go out together at its end
+    // A cycle's changes go out together at its end; the tray's summary counts every CPU.
+    if (!m_fleet->cycle().isCycling()) {
         m_alerts->flush();
-    m_tray->setState(m_status->worst(), m_status->summary());
+        m_tray->setState(m_status->worst(), m_status->summary());
+    }
 }
 
 void mfrmTavrik::activateCpu(quint64 key)
@@ -308,6 +310,7 @@ void mfrmTavrik::onCycleFinished()
     QApplication::restoreOverrideCursor();
     frmMessages::HoldEntries(false);
     m_alerts->flush();
+    m_tray->setState(m_status->worst(), m_status->summary());
     for (QAction *item : { m_actions->refresh, m_actions->fileExit })
         item->setEnabled(true);
     m_statusBar->show(m_fleet->totals());
