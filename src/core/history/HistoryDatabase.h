@@ -13,7 +13,7 @@ class QIODevice;
 class HistoryDatabase
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     enum class State {
         Closed,
