@@ -21,8 +21,8 @@
 // clobbered (file types and contents), and the failure is said (stderr or the session log).
 namespace {
 
-// In every settings file: an option that must survive whatever the run meets. The history rows
-// ("history ...") need a cycle a second.
+// In every settings file: an option that must survive whatever the run meets (the history rows,
+// "history ...", need a cycle a second).
 QByteArray canary(bool history)
 {
     return history ? "MonitorInterval=0" : "MonitorInterval=77";
@@ -65,17 +65,6 @@ void enospc(QProcessEnvironment &env, const char *marker)
     env.insert("LD_PRELOAD", tool("libtavrik_enospc.so"));
     env.insert("TAVRIK_ENOSPC", QLatin1String(marker));
     env.insert("ASAN_OPTIONS", qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
-}
-
-// TAVRIK_ENOSPC or TAVRIK_EROFS at the marker, while the run's fault file exists; made now or,
-// for a fault that comes later, once history is on.
-void fault(Run &r, QProcessEnvironment &env, const char *kind, const char *marker, bool now)
-{
-    enospc(env, "");
-    env.insert(QLatin1String(kind), QLatin1String(marker));
-    env.insert("TAVRIK_FAULT_WHILE", r.fault());
-    if (now)
-        WriteTextFile(r.fault(), "");
 }
 
 QByteArray handOver(int n, const char *prefix = "cpu")
@@ -149,7 +138,8 @@ const QList<Row> &rows()
                 QVERIFY2(!text.contains(b), (b + QByteArray(" in:\n") + text).constData());
         };
     };
-    // A CPU the panel reads every second, and a unit of another stored before the run.
+    // A CPU the panel reads every second, a unit of another stored before the run, and the fault
+    // (TAVRIK_ENOSPC or TAVRIK_EROFS at the marker) there from the start or once history is on.
     auto historyRun = [](const char *kind, const char *marker, bool now) {
         return [=](Run &r, QStringList &, Env &env) {
             writeClient(r, "prog=0.5\ncpu=100\n", "nwus=3\nnresults=2\ntotal_cpu=500\n");
@@ -163,7 +153,11 @@ const QList<Row> &rows()
             u.unitNo = 7;
             c.units.push_back(u);
             QVERIFY(db.write(c));
-            fault(r, env, kind, marker, now);
+            enospc(env, "");
+            env.insert(QLatin1String(kind), QLatin1String(marker));
+            env.insert("TAVRIK_FAULT_WHILE", r.fault());
+            if (now)
+                WriteTextFile(r.fault(), "");
         };
     };
     // Off once, said once; on again once the fault goes; the stored unit kept, and the readings
