@@ -276,7 +276,7 @@ private Q_SLOTS:
     }
 
     // A garbage file is moved aside (never deleted) and a new one started; a newer schema is
-    // read, never written or downgraded; a read-only file is not written.
+    // read, never written or downgraded; a file of the first version loses nothing to the next.
     void badFiles()
     {
         QTemporaryDir dir;
@@ -303,6 +303,30 @@ private Q_SLOTS:
             QVERIFY(!db.write(HistoryChanges {}));
         }
         QCOMPARE(readAll(newer), before);
+
+        const QString first = dir.filePath(QStringLiteral("first.sqlite"));
+        {
+            HistoryDatabase db;
+            QCOMPARE(db.open(first, false), HistoryDatabase::State::Ready);
+            HistoryRecorder recorder;
+            HistoryChanges c;
+            for (const auto &o : script(QStringLiteral("w50 d w1/11 d")))
+                recorder.observe(o, c);
+            QVERIFY(db.write(c));
+            for (const char *sql : { "DROP TRIGGER unit_day_add", "DROP TRIGGER unit_day_remove", "DROP TABLE unit_day",
+                     "PRAGMA user_version=1" })
+                QVERIFY(QSqlQuery(db.db()).exec(QLatin1String(sql)));
+        }
+        {
+            HistoryDatabase db;
+            QCOMPARE(db.open(first, false), HistoryDatabase::State::Ready);
+            // Units by day, units, watched minutes, samples and the version, digit by digit.
+            QCOMPARE(count(db.db(),
+                         QStringLiteral("SELECT (SELECT sum(units) FROM unit_day) || (SELECT count(*) FROM unit)"
+                                        " || (SELECT sum(watched) / 60 FROM daily) || (SELECT count(*) FROM sample)"
+                                        " || (SELECT user_version FROM pragma_user_version)")),
+                22312);
+        }
 
         // Locked by another program: the cycle is kept and written once the lock is gone.
         const QString locked = dir.filePath(QStringLiteral("locked.sqlite"));
