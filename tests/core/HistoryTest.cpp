@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
 // Readings one minute apart, as "state+percent[/results]": w working, s stalled, d downloading at
@@ -189,6 +191,16 @@ private Q_SLOTS:
         for (const auto &o : obs)
             whole.observe(o, all);
         QCOMPARE(describe(all), records);
+        // Merged as a batch kept through a fault: one day's record, the same seconds, the last figures.
+        HistoryChanges merged = all;
+        merged.mergeDaily();
+        const auto watched = [](const HistoryChanges &c) {
+            return std::accumulate(c.daily.begin(), c.daily.end(), qint64(0),
+                [](qint64 sum, const DailyRecord &r) { return sum + r.watchedSeconds + r.stalledSeconds * 1000; });
+        };
+        QCOMPARE(merged.daily.size(), size_t(1));
+        QCOMPARE(watched(merged), watched(all));
+        QCOMPARE(merged.daily[0].results, obs.back().results);
 
         for (size_t split = 1; split < obs.size(); ++split) {
             HistoryChanges first, second;

@@ -47,6 +47,7 @@ public:
         if (m_db.state() != HistoryDatabase::State::Ready) {
             if (!m_db.transient())
                 m_pending = {};
+            m_pending.mergeDaily();
             return;
         }
         if (m_pending.isEmpty())
@@ -59,6 +60,7 @@ public:
         }
         if (!m_db.transient())
             m_pending = {};
+        m_pending.mergeDaily();
         report(false, m_db.reason());
     }
 
