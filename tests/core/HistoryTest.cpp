@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 namespace {
 
 // Readings one minute apart, as "state+percent[/results]": w working, s stalled, d downloading at
@@ -189,6 +191,16 @@ private Q_SLOTS:
         for (const auto &o : obs)
             whole.observe(o, all);
         QCOMPARE(describe(all), records);
+        // Merged as a batch kept through a fault: one day's record, the same seconds, the last figures.
+        HistoryChanges merged = all;
+        merged.mergeDaily();
+        const auto watched = [](const HistoryChanges &c) {
+            return std::accumulate(c.daily.begin(), c.daily.end(), qint64(0),
+                [](qint64 sum, const DailyRecord &r) { return sum + r.watchedSeconds + r.stalledSeconds * 1000; });
+        };
+        QCOMPARE(merged.daily.size(), size_t(1));
+        QCOMPARE(watched(merged), watched(all));
+        QCOMPARE(merged.daily[0].results, obs.back().results);
 
         for (size_t split = 1; split < obs.size(); ++split) {
             HistoryChanges first, second;
@@ -276,7 +288,7 @@ private Q_SLOTS:
     }
 
     // A garbage file is moved aside (never deleted) and a new one started; a newer schema is
-    // read, never written or downgraded; a read-only file is not written.
+    // read, never written or downgraded; a file of the first version loses nothing to the next.
     void badFiles()
     {
         QTemporaryDir dir;
@@ -303,6 +315,30 @@ private Q_SLOTS:
             QVERIFY(!db.write(HistoryChanges {}));
         }
         QCOMPARE(readAll(newer), before);
+
+        const QString first = dir.filePath(QStringLiteral("first.sqlite"));
+        {
+            HistoryDatabase db;
+            QCOMPARE(db.open(first, false), HistoryDatabase::State::Ready);
+            HistoryRecorder recorder;
+            HistoryChanges c;
+            for (const auto &o : script(QStringLiteral("w50 d w1/11 d")))
+                recorder.observe(o, c);
+            QVERIFY(db.write(c));
+            for (const char *sql : { "DROP TRIGGER unit_day_add", "DROP TRIGGER unit_day_remove", "DROP TABLE unit_day",
+                     "PRAGMA user_version=1" })
+                QVERIFY(QSqlQuery(db.db()).exec(QLatin1String(sql)));
+        }
+        {
+            HistoryDatabase db;
+            QCOMPARE(db.open(first, false), HistoryDatabase::State::Ready);
+            // Units by day, units, watched minutes, samples and the version, digit by digit.
+            QCOMPARE(count(db.db(),
+                         QStringLiteral("SELECT (SELECT sum(units) FROM unit_day) || (SELECT count(*) FROM unit)"
+                                        " || (SELECT sum(watched) / 60 FROM daily) || (SELECT count(*) FROM sample)"
+                                        " || (SELECT user_version FROM pragma_user_version)")),
+                22312);
+        }
 
         // Locked by another program: the cycle is kept and written once the lock is gone.
         const QString locked = dir.filePath(QStringLiteral("locked.sqlite"));

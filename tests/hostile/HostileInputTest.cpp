@@ -1,4 +1,5 @@
 #include "common/TestSupport.h"
+#include "history/HistoryDatabase.h"
 #include "panel/CpuList.h"
 #include "settings/SettingsStore.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,8 +21,12 @@
 // clobbered (file types and contents), and the failure is said (stderr or the session log).
 namespace {
 
-// In every settings file: an option that must survive whatever the run meets.
-const QByteArray Canary = "[AppSettings]\nMonitorInterval=77\n";
+// In every settings file: an option that must survive whatever the run meets (the history rows,
+// "history ...", need a cycle a second).
+QByteArray canary(bool history)
+{
+    return history ? "MonitorInterval=0" : "MonitorInterval=77";
+}
 
 struct Run
 {
@@ -29,6 +35,8 @@ struct Run
     QString stateDir() const { return dir.filePath("state/Brakmere/Tavrik"); }
     QString client() const { return dir.filePath("client/"); }
     QString prom() const { return dir.filePath("out/tavrik.prom"); }
+    QString history() const { return dir.filePath("data/Brakmere/Tavrik/history.sqlite"); }
+    QString fault() const { return dir.filePath("fault"); } // the shim's faults hold while it exists
     QByteArray err;
     int code = -1;
     qint64 ms = 0;
@@ -38,7 +46,7 @@ struct Row
 {
     const char *name;
     bool panel; // else the exporter
-    QByteArray conf; // the settings file (Canary is put before it)
+    QByteArray conf; // the settings file (the canary is put before it)
     std::function<void(Run &, QStringList &args, QProcessEnvironment &)> setup;
     int code; // expected exit code
     const char *said; // in stderr or the session log
@@ -130,6 +138,44 @@ const QList<Row> &rows()
                 QVERIFY2(!text.contains(b), (b + QByteArray(" in:\n") + text).constData());
         };
     };
+    // A CPU the panel reads every second, a unit of another stored before the run, and the fault
+    // (TAVRIK_ENOSPC or TAVRIK_EROFS at the marker) there from the start or once history is on.
+    auto historyRun = [](const char *kind, const char *marker, bool now) {
+        return [=](Run &r, QStringList &, Env &env) {
+            writeClient(r, "prog=0.5\ncpu=100\n", "nwus=3\nnresults=2\ntotal_cpu=500\n");
+            WriteTextFile(r.conf(), read(r.conf()) + "\nCPUs=den,\n[den]\nCPUPath=" + r.client().toUtf8() + "\n");
+            HistoryDatabase db;
+            QCOMPARE(db.open(r.history(), false), HistoryDatabase::State::Ready);
+            HistoryChanges c;
+            c.names.insert("old", "old");
+            UnitRecord u;
+            u.cpuId = "old";
+            u.unitNo = 7;
+            c.units.push_back(u);
+            QVERIFY(db.write(c));
+            enospc(env, "");
+            env.insert(QLatin1String(kind), QLatin1String(marker));
+            env.insert("TAVRIK_FAULT_WHILE", r.fault());
+            if (now)
+                WriteTextFile(r.fault(), "");
+        };
+    };
+    // Off once, said once; on again once the fault goes; the stored unit kept, and the readings
+    // of the fault's seconds written after it.
+    auto historyBack = [](Run &r) {
+        const QByteArray log = read(r.stateDir() + "/session.log");
+        QCOMPARE(log.count("History is off"), 1);
+        QVERIFY2(log.indexOf("History is kept in", log.indexOf("History is off")) > 0, log.constData());
+        HistoryDatabase db;
+        QCOMPARE(db.open(r.history(), true), HistoryDatabase::State::ReadOnly);
+        QCOMPARE(db.integrity(), "ok");
+        QSqlQuery q(db.db());
+        QVERIFY(q.exec("SELECT (SELECT count(*) FROM unit WHERE unit_no = 7),"
+                       " (SELECT sum(watched) FROM daily JOIN cpu ON n = daily.cpu WHERE name = 'den')")
+            && q.next());
+        QCOMPARE(q.value(0).toInt(), 1);
+        QVERIFY2(q.value(1).toInt() >= 3, qPrintable(q.value(1).toString()));
+    };
     static const QList<Row> table = {
         // Names.
         { "duplicate names", true, "CPUs=A,A,B,a,\n[A]\nCPUPath=/nowhere/\n[B]\nCPUPath=/nowhere/\n", none, 0,
@@ -186,6 +232,15 @@ const QList<Row> &rows()
         { "settings disk full", true, "CPUs=A,B,\n[A]\nCPUPath=/nowhere/\n[B]\nCPUPath=/nowhere/\n",
             [](Run &, QStringList &, Env &env) { enospc(env, "/config/Brakmere/"); }, 0, "Settings could not be saved",
             { "A", "B" }, {} },
+        // The history file: whatever the fault, the panel goes on reading.
+        { "history on a full disk", true, "", historyRun("TAVRIK_ENOSPC", "/Tavrik/history.sqlite", true), 0,
+            "cannot be written: the disk is full", { "den" }, historyBack },
+        { "history disk fills", true, "", historyRun("TAVRIK_ENOSPC", "/Tavrik/history.sqlite", false), 0,
+            "cannot be written: the disk is full", { "den" }, historyBack },
+        { "history file read-only", true, "", historyRun("TAVRIK_EROFS", "/Tavrik/history.sqlite", true), 0,
+            "is read-only, or its folder is", { "den" }, historyBack },
+        { "history folder read-only", true, "", historyRun("TAVRIK_EROFS", "/data/Brakmere/Tavrik", true), 0,
+            "its folder may be read-only", { "den" }, historyBack },
         // The session log.
         { "session log disk full", true, "CPUs=A,\n[A]\nCPUPath=/nowhere/\n",
             [](Run &, QStringList &, Env &env) { enospc(env, "session.log"); }, 0,
@@ -313,11 +368,12 @@ private Q_SLOTS:
         QFETCH(int, row);
         const Row &r = rows()[row];
         Run run;
-        QVERIFY(WriteTextFile(run.conf(), Canary + r.conf));
+        const bool history = QByteArray(r.name).startsWith("history");
+        QVERIFY(WriteTextFile(run.conf(), "[AppSettings]\n" + canary(history) + "\n" + r.conf));
         QDir().mkpath(run.stateDir());
         QDir().mkpath(run.dir.filePath("out"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *name : { "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR", "XDG_STATE_HOME" }) {
+        for (const char *name : { "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_STATE_HOME" }) {
             const QString path = run.dir.filePath(QString::fromLatin1(name).section('_', 1, 1).toLower());
             QDir().mkpath(path);
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -338,9 +394,23 @@ private Q_SLOTS:
             // The panel runs until the system stops it: once its CPUs are in (or, for 10,000, while
             // they are still being made).
             const bool early = QByteArray(r.name).startsWith("SIGTERM");
-            QElapsedTimer waited;
+            QElapsedTimer waited, off;
             waited.start();
             while (waited.elapsed() < 20000 && p.state() == QProcess::Running) {
+                if (history) { // the fault comes (unless there at start), stays three cycles and goes
+                    const QByteArray log = read(run.stateDir() + "/session.log");
+                    const qsizetype at = log.indexOf("History is off");
+                    if (at < 0 && log.contains("History is kept in") && !off.isValid())
+                        WriteTextFile(run.fault(), "");
+                    if (at >= 0 && !off.isValid())
+                        off.start();
+                    if (off.isValid() && off.elapsed() > 3000)
+                        QFile::remove(run.fault());
+                    if (at >= 0 && log.indexOf("History is kept in", at) > 0)
+                        break;
+                    QTest::qWait(50);
+                    continue;
+                }
                 if (early ? waited.elapsed() > (r.panel ? 1500 : 300)
                           : read(run.stateDir() + "/session.log").contains("Loaded successfully")
                             || (r.panel && waited.elapsed() > 8000))
@@ -368,7 +438,7 @@ private Q_SLOTS:
         const QByteArray said = run.err + read(run.stateDir() + "/session.log");
         QVERIFY2(said.contains(r.said), said.right(2000).constData());
         if (QFileInfo(run.conf()).isFile() && !QFileInfo(run.conf()).isSymLink()) {
-            QVERIFY2(read(run.conf()).contains("MonitorInterval=77"), "the options were lost");
+            QVERIFY2(read(run.conf()).contains(canary(history)), "the options were lost");
             if (!r.cpus.isEmpty())
                 QCOMPARE(storedCpus(run.conf()), r.cpus);
         }

@@ -10,14 +10,46 @@
 
 namespace {
 
-// SQLite's primary result codes that decide what happens to the file.
-enum SqliteCode { Busy = 5, Locked = 6, ReadOnlyCode = 8, Corrupt = 11, Full = 13, NotADatabase = 26 };
+// SQLite's result codes that decide what happens to the file: primary codes, and one extended.
+enum SqliteCode {
+    Busy = 5,
+    Locked = 6,
+    ReadOnlyCode = 8,
+    Corrupt = 11,
+    Full = 13,
+    CantOpen = 14,
+    NotADatabase = 26,
+    ShmSize = 10 | (19 << 8), // no room to grow the shared-memory file beside the database
+};
 
 int codeOf(const QSqlError &e)
 {
     bool ok = false;
     const int code = e.nativeErrorCode().toInt(&ok);
-    return ok ? (code & 0xff) : 0;
+    return ok ? code : 0;
+}
+
+bool isDamage(int code)
+{
+    return (code & 0xff) == NotADatabase || (code & 0xff) == Corrupt;
+}
+
+// What a failure that may pass says about the file, to follow "the history file F"; empty for
+// any other failure.
+QString plainly(int code)
+{
+    switch (code & 0xff) {
+    case Busy:
+    case Locked:
+        return QStringLiteral("is locked by another program");
+    case Full:
+        return QStringLiteral("cannot be written: the disk is full");
+    case ReadOnlyCode:
+        return QStringLiteral("is read-only, or its folder is");
+    case CantOpen:
+        return QStringLiteral("cannot be opened or created; its folder may be read-only");
+    }
+    return code == ShmSize ? plainly(Full) : QString();
 }
 
 QString nextConnectionName()
@@ -44,6 +76,32 @@ const char *const Schema1[] = {
     "CREATE TABLE sample(cpu INTEGER NOT NULL, at INTEGER NOT NULL, milli_percent INTEGER NOT NULL,"
     " PRIMARY KEY(cpu, at)) WITHOUT ROWID",
     "CREATE TABLE meta(key TEXT PRIMARY KEY, value) WITHOUT ROWID",
+};
+
+// Daily counters and samples kept by time first: a cycle's rows, one per CPU, then share a page or
+// two instead of dirtying one page per CPU (over 100 pages of the log per cycle for 100 CPUs).
+// Units counted per CPU and local day as they are written, for the History window's chart: a
+// range then adds up at most one row per CPU and day instead of sorting every unit by CPU.
+const char *const Schema2[] = {
+    "CREATE TABLE daily2(cpu INTEGER NOT NULL, day TEXT NOT NULL, units INTEGER, results INTEGER, total_cpu REAL,"
+    " watched INTEGER NOT NULL DEFAULT 0, stalled INTEGER NOT NULL DEFAULT 0,"
+    " unreachable INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(day, cpu)) WITHOUT ROWID",
+    "INSERT INTO daily2 SELECT * FROM daily",
+    "DROP TABLE daily",
+    "ALTER TABLE daily2 RENAME TO daily",
+    "CREATE TABLE sample2(cpu INTEGER NOT NULL, at INTEGER NOT NULL, milli_percent INTEGER NOT NULL,"
+    " PRIMARY KEY(at, cpu)) WITHOUT ROWID",
+    "INSERT INTO sample2 SELECT * FROM sample",
+    "DROP TABLE sample",
+    "ALTER TABLE sample2 RENAME TO sample",
+    "CREATE TABLE unit_day(day TEXT NOT NULL, cpu INTEGER NOT NULL, units INTEGER NOT NULL,"
+    " PRIMARY KEY(day, cpu)) WITHOUT ROWID",
+    "CREATE TRIGGER unit_day_add AFTER INSERT ON unit BEGIN INSERT INTO unit_day"
+    " VALUES(date(NEW.finished_at, 'unixepoch', 'localtime'), NEW.cpu, 1)"
+    " ON CONFLICT(day, cpu) DO UPDATE SET units = units + 1; END",
+    "CREATE TRIGGER unit_day_remove AFTER DELETE ON unit BEGIN UPDATE unit_day SET units = units - 1"
+    " WHERE day = date(OLD.finished_at, 'unixepoch', 'localtime') AND cpu = OLD.cpu; END",
+    "INSERT INTO unit_day SELECT date(finished_at, 'unixepoch', 'localtime'), cpu, count(*) FROM unit GROUP BY 1, 2",
 };
 
 QByteArray csvField(const QString &text)
@@ -90,50 +148,79 @@ HistoryDatabase::State HistoryDatabase::open(const QString &file, bool readOnly)
     m_file = file;
     m_reason.clear();
     m_movedAside.clear();
-    m_busy = false;
+    m_transient = false;
     const QFileInfo info(file);
     if (readOnly && !info.exists()) {
         m_reason = QStringLiteral("there is no history file %1").arg(file);
         m_state = State::Off;
         return m_state;
     }
+    const bool asked = readOnly;
     if (!readOnly && !QDir().mkpath(info.absolutePath())) {
         m_reason = QStringLiteral("cannot create the folder %1").arg(info.absolutePath());
+        m_transient = true;
         m_state = State::Off;
         return m_state;
     }
-    bool asked = readOnly;
     if (!readOnly && info.exists() && !info.isWritable()) {
         readOnly = true;
-        m_reason = QStringLiteral("the history file %1 is read-only").arg(file);
+        m_reason = QStringLiteral("the history file %1 %2").arg(file, plainly(ReadOnlyCode));
+        m_transient = true;
     }
+    // Off; when the reason may pass, the file is opened again with the next cycle.
+    auto off = [&](const QSqlError &error, const QString &otherwise) {
+        const int code = codeOf(error);
+        const QString plain = plainly(code);
+        close();
+        m_transient = !plain.isEmpty();
+        m_reason = QStringLiteral("the history file %1 %2").arg(file, plain.isEmpty() ? otherwise : plain);
+        m_state = State::Off;
+        return m_state;
+    };
 
     for (int attempt = 0; attempt < 2; ++attempt) {
+        bool opened = false;
+        QSqlError error;
         {
             QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
             d.setDatabaseName(file);
             d.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000")
                                          : QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
-            if (!d.open()) {
-                m_reason = QStringLiteral("cannot open the history file %1: %2").arg(file, d.lastError().text());
-                close();
-                m_state = State::Off;
-                return m_state;
-            }
+            opened = d.open();
+            error = d.lastError();
         }
-        QSqlQuery q(db());
+        if (!opened)
+            return off(error, QStringLiteral("cannot be opened: ") + error.text());
         int version = -1;
         bool damaged = false;
-        if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next())
-            version = q.value(0).toInt();
-        else
-            damaged = codeOf(q.lastError()) == NotADatabase || codeOf(q.lastError()) == Corrupt;
-        if (!damaged && version >= 0 && !readOnly) {
-            // A quick look through the whole file, on the writer's thread at start only.
-            damaged = q.exec(QStringLiteral("PRAGMA quick_check(1)")) && q.next() && q.value(0).toString() != u"ok";
-            damaged = damaged || codeOf(q.lastError()) == NotADatabase || codeOf(q.lastError()) == Corrupt;
+        bool writable = true;
+        {
+            QSqlDatabase d = db();
+            QSqlQuery q(d);
+            if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next())
+                version = q.value(0).toInt();
+            error = q.lastError();
+            damaged = isDamage(codeOf(error));
+            q.finish();
+            if (version >= 0 && !readOnly) {
+                // Whether it can be written at all, before the long look through it: a read-only
+                // file is opened for reading without a word, and comes back here with every cycle.
+                writable = d.transaction() && q.exec(QStringLiteral("PRAGMA user_version=%1").arg(version));
+                if (!writable)
+                    error = q.lastError().isValid() ? q.lastError() : d.lastError();
+                q.finish();
+                d.rollback();
+                writable = writable || plainly(codeOf(error)).isEmpty();
+                if (writable) { // a quick look through the whole file, on the writer's thread at start only
+                    damaged
+                        = q.exec(QStringLiteral("PRAGMA quick_check(1)")) && q.next() && q.value(0).toString() != u"ok";
+                    error = q.lastError();
+                    damaged = damaged || isDamage(codeOf(error));
+                }
+            }
         }
-        q.finish();
+        if (!writable)
+            return unwritable(error);
         if (damaged && !asked && attempt == 0) {
             close();
             // Never deleted: the user may want it back, or send it to us.
@@ -150,15 +237,11 @@ HistoryDatabase::State HistoryDatabase::open(const QString &file, bool readOnly)
             m_movedAside = aside;
             continue;
         }
-        if (damaged || version < 0) {
-            const QString why = q.lastError().text();
-            close();
-            m_reason = QStringLiteral("the history file %1 cannot be read: %2").arg(file, why);
-            m_state = State::Off;
-            return m_state;
-        }
+        if (damaged || version < 0)
+            return off(error, QStringLiteral("cannot be read: ") + error.text());
         if (version > SchemaVersion) {
             m_reason = QStringLiteral("the history file %1 was written by a newer version of Tavrik").arg(file);
+            m_transient = false;
             if (!readOnly) { // never downgraded: reopened for reading alone
                 readOnly = true;
                 close();
@@ -171,21 +254,18 @@ HistoryDatabase::State HistoryDatabase::open(const QString &file, bool readOnly)
         return m_state;
 
     if (!readOnly) {
-        QSqlQuery q(db());
-        const bool wal = q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        const QSqlError walError = q.lastError();
-        q.finish();
-        if (!wal || !exec(QStringLiteral("PRAGMA synchronous=NORMAL")) || !createOrMigrate()) {
-            const int code = wal ? m_lastCode : codeOf(walError);
-            const QString why = wal ? m_reason : walError.text();
-            const bool readable = code == ReadOnlyCode || code == Busy || code == Locked;
-            m_busy = code == Busy || code == Locked || code == Full;
-            if (!readable)
-                close();
-            m_reason = code == ReadOnlyCode
-                ? QStringLiteral("the history file %1 is read-only").arg(file)
-                : QStringLiteral("the history file %1 cannot be written: %2").arg(file, why);
-            m_state = readable ? State::ReadOnly : State::Off;
+        QSqlError walError;
+        {
+            QSqlQuery q(db());
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+                walError = q.lastError();
+        }
+        if (walError.isValid())
+            return unwritable(walError);
+        if (!exec(QStringLiteral("PRAGMA synchronous=NORMAL")) || !createOrMigrate()) {
+            const QString why = m_reason;
+            unwritable({});
+            m_reason = why;
             return m_state;
         }
         m_state = State::Ready;
@@ -203,6 +283,21 @@ HistoryDatabase::State HistoryDatabase::open(const QString &file, bool readOnly)
     return m_state;
 }
 
+// Opened for writing, but it cannot be: still read where it can be (a lock or a read-only file).
+HistoryDatabase::State HistoryDatabase::unwritable(const QSqlError &error)
+{
+    const int code = error.isValid() ? codeOf(error) : m_lastCode;
+    const QString plain = plainly(code);
+    const bool readable = (code & 0xff) == ReadOnlyCode || (code & 0xff) == Busy || (code & 0xff) == Locked;
+    if (!readable)
+        close();
+    m_transient = !plain.isEmpty();
+    m_reason = QStringLiteral("the history file %1 %2")
+                   .arg(m_file, m_transient ? plain : QStringLiteral("cannot be written: ") + error.text());
+    m_state = readable ? State::ReadOnly : State::Off;
+    return m_state;
+}
+
 bool HistoryDatabase::exec(const QString &sql)
 {
     QSqlQuery q(db());
@@ -213,13 +308,13 @@ bool HistoryDatabase::exec(const QString &sql)
 
 bool HistoryDatabase::failed(const QSqlError &error, const QString &what)
 {
-    const int code = codeOf(error);
-    m_lastCode = code;
-    m_busy = code == Busy || code == Locked || code == Full;
-    const QString why = code == Busy || code == Locked ? QStringLiteral("the file is locked by another program")
-        : code == Full                                 ? QStringLiteral("the disk is full")
-                                                       : error.text();
-    m_reason = QStringLiteral("history not written (%1): %2").arg(what.left(40), why);
+    m_lastCode = codeOf(error);
+    const QString plain = plainly(m_lastCode);
+    m_transient = !plain.isEmpty();
+    m_reason
+        = QStringLiteral("the history file %1 %2")
+              .arg(m_file,
+                  m_transient ? plain : QStringLiteral("cannot be written (%1): %2").arg(what.left(40), error.text()));
     return false;
 }
 
@@ -240,9 +335,10 @@ bool HistoryDatabase::createOrMigrate()
     if (version < 1)
         for (const char *sql : Schema1)
             ok = ok && exec(QLatin1String(sql));
-    ok = ok && exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
-    if (ok && !d.commit())
-        ok = failed(d.lastError(), QStringLiteral("commit"));
+    if (version < 2)
+        for (const char *sql : Schema2)
+            ok = ok && exec(QLatin1String(sql));
+    ok = ok && exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion)) && exec(QStringLiteral("COMMIT"));
     if (!ok)
         d.rollback();
     return ok;
@@ -283,19 +379,18 @@ bool HistoryDatabase::write(const HistoryChanges &c)
 {
     if (m_state != State::Ready)
         return false;
-    m_busy = false;
+    m_transient = false;
     QSqlDatabase d = db();
     if (!d.transaction())
         return failed(d.lastError(), QStringLiteral("begin"));
     auto fail = [&](const QSqlQuery &q, const char *what) {
         if (q.lastError().isValid())
             failed(q.lastError(), QLatin1String(what));
-        const bool busy = m_busy;
-        const QString reason = m_reason;
         d.rollback();
         m_cpuNumbers.clear(); // numbers given inside the rolled-back transaction are gone
-        m_busy = busy;
-        m_reason = reason;
+        const int code = m_lastCode & 0xff;
+        if (code == ReadOnlyCode || code == CantOpen)
+            m_state = State::Off; // this connection stays so: the file is opened again next time
         return false;
     };
     QSqlQuery q(d);
@@ -373,18 +468,8 @@ bool HistoryDatabase::write(const HistoryChanges &c)
             return fail(q, "sample");
     }
     q.finish();
-    if (!d.commit()) {
-        QSqlQuery none(d);
-        failed(d.lastError(), QStringLiteral("commit"));
-        const bool busy = m_busy;
-        const QString reason = m_reason;
-        d.rollback();
-        m_cpuNumbers.clear();
-        m_busy = busy;
-        m_reason = reason;
-        return false;
-    }
-    return true;
+    // Not QSqlDatabase::commit(): its error lacks SQLite's code, which tells a full disk.
+    return exec(QStringLiteral("COMMIT")) || fail(q, "commit");
 }
 
 bool HistoryDatabase::setRemoved(const QString &cpuId, bool removed)
@@ -402,7 +487,7 @@ bool HistoryDatabase::clear()
     if (!d.transaction())
         return failed(d.lastError(), QStringLiteral("begin"));
     bool ok = true;
-    for (const char *table : { "unit", "download", "outage", "daily", "sample", "meta" })
+    for (const char *table : { "unit", "unit_day", "download", "outage", "daily", "sample", "meta" })
         ok = ok && exec(QStringLiteral("DELETE FROM ") + QLatin1String(table));
     ok = ok && exec(QStringLiteral("UPDATE cpu SET track=NULL"));
     if (!ok || !d.commit()) {
@@ -434,6 +519,7 @@ bool HistoryDatabase::prune(qint64 keepAfter, qint64 thinBefore)
         run(QStringLiteral("DELETE FROM sample WHERE at < ?"), { keepAfter });
         run(QStringLiteral("DELETE FROM daily WHERE day < ?"),
             { QDateTime::fromSecsSinceEpoch(keepAfter).date().toString(Qt::ISODate) });
+        run(QStringLiteral("DELETE FROM unit_day WHERE units <= 0"), {});
     }
     // Only what has not been thinned before, in whole hours.
     thinBefore -= thinBefore % 3600;

@@ -13,7 +13,7 @@ class QIODevice;
 class HistoryDatabase
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     enum class State {
         Closed,
@@ -40,10 +40,11 @@ public:
 
     // The recorder's memory of each CPU, as the last batch left it.
     QHash<QString, QString> tracks();
-    // One transaction. False when it could not be written (the reason says why; busy() tells a
-    // lock or a full disk, after which the same changes may be tried again).
+    // One transaction. False when it could not be written (the reason says why).
     bool write(const HistoryChanges &changes);
-    bool busy() const { return m_busy; }
+    // The last failure may pass (a lock, a full disk, a read-only file or folder): the same changes
+    // may be tried again, and a file not Ready opened again.
+    bool transient() const { return m_transient; }
     // Marks a CPU removed from the panel; its history stays.
     bool setRemoved(const QString &cpuId, bool removed);
     bool clear();
@@ -62,6 +63,7 @@ public:
 private:
     bool exec(const QString &sql);
     bool failed(const class QSqlError &error, const QString &what);
+    State unwritable(const class QSqlError &error);
     bool createOrMigrate();
     qint64 cpuNumber(const QString &cpuId, const QString &name);
 
@@ -70,7 +72,7 @@ private:
     QString m_reason;
     QString m_movedAside;
     State m_state = State::Closed;
-    bool m_busy = false;
+    bool m_transient = false;
     int m_lastCode = 0;
     QHash<QString, qint64> m_cpuNumbers;
 };

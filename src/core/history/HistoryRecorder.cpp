@@ -134,6 +134,29 @@ void HistoryRecorder::observe(const HistoryObservation &o, HistoryChanges &out)
     out.tracks.insert(o.cpuId, save(t));
 }
 
+void HistoryChanges::mergeDaily()
+{
+    QHash<QString, size_t> at; // cpu id and day -> the record in merged
+    std::vector<DailyRecord> merged;
+    for (const DailyRecord &r : daily) {
+        const QString key = r.cpuId + u' ' + r.day;
+        const auto it = at.constFind(key);
+        if (it == at.constEnd()) {
+            at.insert(key, merged.size());
+            merged.push_back(r);
+            continue;
+        }
+        DailyRecord &m = merged[*it];
+        m.units = r.units >= 0 ? r.units : m.units;
+        m.results = r.results >= 0 ? r.results : m.results;
+        m.totalCpu = r.totalCpu >= 0 ? r.totalCpu : m.totalCpu;
+        m.watchedSeconds += r.watchedSeconds;
+        m.stalledSeconds += r.stalledSeconds;
+        m.unreachableSeconds += r.unreachableSeconds;
+    }
+    daily = std::move(merged);
+}
+
 void HistoryRecorder::finishUnit(const QString &cpuId, Track &t, qint64 at, bool seen, HistoryChanges &out)
 {
     UnitRecord u;

@@ -87,6 +87,9 @@ struct HistoryChanges
     QHash<QString, QString> tracks; // cpu id -> the recorder's saved state for that CPU
 
     bool isEmpty() const { return names.isEmpty(); }
+    // One daily record per CPU and day, as writing them in order would leave them: what a batch
+    // kept through a long fault needs to stay small.
+    void mergeDaily();
 };
 
 // Derives finished units, downloads, outages, daily counters and progress samples from

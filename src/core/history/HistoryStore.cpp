@@ -24,8 +24,10 @@ public:
         const HistoryDatabase::State s = m_db.open(m_file, false);
         if (s == HistoryDatabase::State::Ready) {
             const QHash<QString, QString> tracks = m_db.tracks();
+            // Opened again after a fault: what the recorder saw meanwhile is newer than the file.
             for (auto it = tracks.constBegin(); it != tracks.constEnd(); ++it)
-                m_recorder.restore(it.key(), it.value());
+                if (m_recorder.saved(it.key()).isEmpty())
+                    m_recorder.restore(it.key(), it.value());
         }
         QString note;
         if (!m_db.movedAside().isEmpty())
@@ -36,25 +38,29 @@ public:
 
     void write(std::vector<HistoryObservation> observations)
     {
-        if (m_db.state() != HistoryDatabase::State::Ready && m_db.busy())
-            open(); // it was locked or the disk full at start: tried again with every cycle
+        if (m_db.state() != HistoryDatabase::State::Ready && m_db.transient())
+            open(); // locked, the disk full or the file read-only: tried again with every cycle
         for (const HistoryObservation &o : observations)
             m_recorder.observe(o, m_pending);
-        if (m_db.state() != HistoryDatabase::State::Ready || m_pending.isEmpty()) {
-            if (m_db.state() != HistoryDatabase::State::Ready)
-                m_pending = {}; // nothing can be kept while history is off
+        // While the fault may pass, what was seen is kept for when it does; anything else loses
+        // the cycle alone.
+        if (m_db.state() != HistoryDatabase::State::Ready) {
+            if (!m_db.transient())
+                m_pending = {};
+            m_pending.mergeDaily();
             return;
         }
+        if (m_pending.isEmpty())
+            return;
         if (m_db.write(m_pending)) {
             m_pending = {};
             report(true, {});
             prune(false);
             return;
         }
-        // Locked or a full disk: kept and tried again with the next cycle. Anything else is lost
-        // with this cycle alone.
-        if (!m_db.busy())
+        if (!m_db.transient())
             m_pending = {};
+        m_pending.mergeDaily();
         report(false, m_db.reason());
     }
 
