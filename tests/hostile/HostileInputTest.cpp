@@ -245,6 +245,12 @@ const QList<Row> &rows()
         { "session log disk full", true, "CPUs=A,\n[A]\nCPUPath=/nowhere/\n",
             [](Run &, QStringList &, Env &env) { enospc(env, "session.log"); }, 0,
             "The session's log could not be written", { "A" }, {} },
+        { "session log folder read-only", true, "CPUs=A,\n[A]\nCPUPath=/nowhere/\n",
+            [](Run &, QStringList &, Env &env) {
+                enospc(env, "");
+                env.insert("TAVRIK_EROFS", "/state/Brakmere/Tavrik");
+            },
+            0, "The session's log cannot be written to", { "A" }, {} },
         { "session log cannot rotate", true, "CPUs=A,\n[A]\nCPUPath=/nowhere/\n",
             [](Run &r, QStringList &, Env &) {
                 WriteTextFile(r.stateDir() + "/session.log", "last session\n");
