@@ -5,10 +5,12 @@
 #include "history/frmHistory.h"
 #include "shared/Prompt.h"
 
+#include <QApplication>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLegend>
 #include <QSqlQuery>
@@ -16,6 +18,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -73,6 +76,19 @@ private Q_SLOTS:
         QCOMPARE(cpus->item(0, 1)->text(), QStringLiteral("3"));
         QCOMPARE(cpus->item(1, 3)->text(), QStringLiteral("1"));
 
+        // Hovering a day's bar tells that day's figures.
+        window.resize(900, 600);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QChart *chart = window.chartView()->chart();
+        const QPointF bar = chart->mapToPosition(QPointF(today, 0.5), bars);
+        const QPoint at = window.chartView()->mapFromScene(chart->mapToScene(bar));
+        QTest::mouseMove(window.chartView()->viewport(), at);
+        QTest::mouseMove(window.chartView()->viewport(), at + QPoint(1, 0));
+        // ... and keeps telling them once the pointer rests (the view's own help event).
+        QHelpEvent rest(QEvent::ToolTip, at, window.chartView()->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(window.chartView()->viewport(), &rest);
+        QTest::qWait(500); // a tip hidden goes after 300 ms
+        QVERIFY2(QToolTip::text().contains(QStringLiteral("Attic: 3")), qPrintable(QToolTip::text()));
         for (int range = 0; range < window.rangeBox()->count(); ++range) {
             window.rangeBox()->setCurrentIndex(range);
             auto *now = qobject_cast<QStackedBarSeries *>(window.chartView()->chart()->series().value(0));

@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 #include "dialogs/frmCPUInfo.h"
+#include "history/frmHistory.h"
 #include "log/frmMessages.h"
 #include "monitor/CpuStatus.h"
 #include "monitor/StatusTotals.h"
@@ -276,6 +277,16 @@ private Q_SLOTS:
         QCOMPARE(top.siblingAtColumn(CpuStatusModel::State).data().toString(), QStringLiteral("unreachable"));
         Q_EMIT table->activated(top);
         QCOMPARE(w.activeCpu()->CPUName(), QStringLiteral("cpu5"));
+
+        // The history is a child window of the area, hidden by its close box and shown again.
+        for (int open = 0; open < 2; ++open) {
+            item(w, "mnuWindowHistory")->trigger();
+            auto *history = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(w.historyWindow()));
+            QVERIFY(history && history->mdiArea() == w.mdiArea() && history->isVisible());
+            QCOMPARE(w.mdiArea()->activeSubWindow(), history);
+            history->close();
+            QVERIFY(w.historyWindow() && history->isHidden());
+        }
         QVERIFY(w.close());
     }
 

@@ -19,6 +19,8 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QSortFilterProxyModel>
 #include <QStackedBarSeries>
 #include <QTabWidget>
@@ -195,20 +197,27 @@ void frmHistory::Load()
     Framework::SetGeometryTwips(this, SettingsStore::getPlacement(Schema::History, Schema::HistoryPlacement));
     refresh();
     show();
+    QWidget *frame = Framework::FrameOf(this);
+    frame->show();
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(frame); sub && sub->mdiArea())
+        sub->mdiArea()->setActiveSubWindow(sub);
 }
 
 void frmHistory::Unload()
 {
-    if (!isVisible())
+    QWidget *frame = Framework::FrameOf(this);
+    if (frame->isHidden())
         return;
     SettingsStore::savePlacement(Schema::History, Framework::GeometryTwips(this));
-    hide();
+    frame->hide();
 }
 
 void frmHistory::closeEvent(QCloseEvent *event)
 {
+    // Hidden, not closed: in the panel's area a closed child window would be deleted, and the
+    // history is opened again where the user left it.
+    event->ignore();
     Unload();
-    event->accept();
 }
 
 void frmHistory::changeEvent(QEvent *event)
@@ -279,8 +288,12 @@ void frmHistory::fillChart()
         set->append(values);
         bars->append(set);
     }
+    // The tip is the chart's own: the view's help event shows an item's tip, and hides any tip
+    // shown by other means once the pointer rests.
     connect(bars, &QStackedBarSeries::hovered, this, [this](bool on, int index, QBarSet *) {
+        QChart *chart = m_chart->chart();
         if (!on || index < 0 || index >= d->shown.buckets.size()) {
+            chart->setToolTip(QString());
             QToolTip::hideText();
             return;
         }
@@ -290,7 +303,8 @@ void frmHistory::fillChart()
         for (int s = 0; s < d->shown.series.size(); ++s)
             if (const int n = d->shown.counts[size_t(s)][size_t(index)])
                 lines.append(QStringLiteral("%1: %2").arg(d->shown.series[s].toHtmlEscaped()).arg(n));
-        QToolTip::showText(QCursor::pos(), lines.join(QStringLiteral("<br>")), m_chart);
+        chart->setToolTip(lines.join(QStringLiteral("<br>")));
+        QToolTip::showText(QCursor::pos(), chart->toolTip(), m_chart);
     });
     auto *total = new QLineSeries;
     total->setName(QStringLiteral("All CPUs"));

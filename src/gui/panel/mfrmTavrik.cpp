@@ -479,12 +479,14 @@ frmHistory *mfrmTavrik::historyWindow() const
 
 void mfrmTavrik::mnuWindowHistory_Click()
 {
-    if (!m_historyWindow)
-        m_historyWindow = new frmHistory(*m_history, this);
-    if (m_historyWindow->isVisible()) {
+    if (!m_historyWindow) {
+        // A child window of the panel, as the log is.
+        m_historyWindow = new frmHistory(*m_history);
+        m_mdi->addSubWindow(m_historyWindow);
+    }
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(Framework::FrameOf(m_historyWindow)); sub && !sub->isHidden()) {
         m_historyWindow->refresh();
-        m_historyWindow->raise();
-        m_historyWindow->activateWindow();
+        m_mdi->setActiveSubWindow(sub);
         return;
     }
     m_historyWindow->Load();
