@@ -325,6 +325,15 @@ void Fleet::applyReading(quint64 key, const QString &path, const ClientSnapshot 
     }
 }
 
+void Fleet::setUsualPaces(const QHash<QString, double> &perHour)
+{
+    for (Cpu *cpu : std::as_const(m_order)) {
+        const auto it = perHour.constFind(cpu->historyKey());
+        if (it != perHour.constEnd())
+            cpu->status.usualPerHour = *it > 0 ? std::optional<double>(*it) : std::nullopt;
+    }
+}
+
 QList<WindowView> Fleet::displayViews() const
 {
     QList<WindowView> views;

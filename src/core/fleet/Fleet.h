@@ -63,6 +63,9 @@ public:
     // longer has, or of a CPU since removed, is dropped.
     void applyReading(quint64 key, const QString &path, const ClientSnapshot &files);
 
+    // Usual paces from a history, by history key (0: none); each CPU's next reading uses its own.
+    void setUsualPaces(const QHash<QString, double> &perHour);
+
     // What the scrolling display picks the next CPU from.
     QList<WindowView> displayViews() const;
 

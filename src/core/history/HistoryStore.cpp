@@ -26,6 +26,7 @@ public:
             const QHash<QString, QString> tracks = m_db.tracks();
             for (auto it = tracks.constBegin(); it != tracks.constEnd(); ++it)
                 m_recorder.restore(it.key(), it.value());
+            announce({});
         }
         QString note;
         if (!m_db.movedAside().isEmpty())
@@ -46,7 +47,13 @@ public:
             return;
         }
         if (m_db.write(m_pending)) {
+            QStringList finished;
+            for (const UnitRecord &u : m_pending.units)
+                if (!finished.contains(u.cpuId))
+                    finished.append(u.cpuId);
             m_pending = {};
+            if (!finished.isEmpty())
+                announce(finished);
             report(true, {});
             prune(false);
             return;
@@ -72,6 +79,8 @@ public:
         m_recorder.clear();
         if (!m_db.clear())
             report(false, m_db.reason());
+        else
+            announce({});
     }
 
     void setKeepDays(int days)
@@ -89,6 +98,15 @@ private:
             return;
         m_lastPrune = t;
         m_db.prune(m_keepDays > 0 ? t - qint64(m_keepDays) * 86400 : 0, t - 30 * 86400);
+    }
+
+    // The usual paces of these CPUs (all: none given) to the store's thread.
+    void announce(const QStringList &cpuIds)
+    {
+        const QHash<QString, double> paces = m_db.usualPaces(cpuIds);
+        if (!paces.isEmpty())
+            QMetaObject::invokeMethod(
+                m_store, [store = m_store, paces] { Q_EMIT store->usualPaces(paces); }, Qt::QueuedConnection);
     }
 
     void report(bool on, const QString &reason, const QString &note = {})
