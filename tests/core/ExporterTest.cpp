@@ -37,12 +37,12 @@ ClientSnapshot files(const Reading &r)
     return s;
 }
 
-QString metricsFor(CpuState state, const QString &name)
+QString metricsFor(CpuState state, const QString &name, bool withSlow)
 {
     CpuMetrics m;
     m.name = name;
     m.state = state;
-    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0 }));
+    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0, withSlow }));
 }
 
 } // namespace
@@ -72,13 +72,14 @@ private Q_SLOTS:
     }
 
     // Every state of every name: one HELP and TYPE per family, before its samples, and exactly the
-    // state's own line at 1.
+    // state's own line at 1; slow only where the exporter knows usual paces.
     void labelsAndFamilies()
     {
         QFETCH(QString, name);
         QFETCH(QString, label);
         for (const CpuState state : MetricsText::States) {
-            const QString text = metricsFor(state, name);
+            const bool withSlow = state == CpuState::Slow || name.size() % 2;
+            const QString text = metricsFor(state, name, withSlow);
             const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
             QStringList typed;
             for (qsizetype k = 0; k < lines.size(); ++k) {
@@ -94,7 +95,9 @@ private Q_SLOTS:
             }
             QCOMPARE(text.count(QLatin1String("# HELP ")), typed.size());
             // The label values scrapers and alert rules know.
-            const QStringList names { "working", "stalled", "downloading", "download_late", "unreachable", "failed" };
+            QStringList names { "working", "stalled", "downloading", "download_late", "unreachable", "failed" };
+            if (withSlow)
+                names.append(QStringLiteral("slow"));
             for (qsizetype j = 0; j < names.size(); ++j) {
                 const bool own = CpuStatus::MetricName(state) == names[j];
                 const QString sample = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} %3\n")
@@ -234,6 +237,7 @@ private Q_SLOTS:
                          QStringLiteral("tavrik_cpu_units_finished_total{cpu=\"c \\\"1\\\"\"} %1\n").arg(run.units)),
                 qPrintable(text));
             QVERIFY(!text.contains(QLatin1String("cpu=\"off\""))); // does not allow updates
+            QCOMPARE(text.contains(QLatin1String("state=\"slow\"")), &run != &runs[0]); // with a history alone
         }
         HistoryDatabase db;
         QCOMPARE(db.open(history, true), HistoryDatabase::State::ReadOnly);
