@@ -85,6 +85,7 @@ private:
     void restoreSection(Cpu &cpu) const;
     void note(const QString &text, const Cpu *cpu, LogKind kind = LogKind::Note);
     void storeDownloadStarts();
+    void applyUsualPace(Cpu &cpu) const;
 
     const Options &m_options;
     std::vector<std::unique_ptr<Cpu>> m_records;
@@ -98,4 +99,5 @@ private:
     QList<QPair<QString, QString>> m_notLoaded;
     mutable QList<quint64> m_downloadsToStore; // whose download start the settings lack
     mutable QList<quint64> m_idsToStore; // restored without a history id: one was made
+    QHash<QString, double> m_usualPaces; // by history key, as the history last announced them
 };
