@@ -90,7 +90,7 @@ private Q_SLOTS:
         QVERIFY(!s.perHour);
     }
 
-    // Slow against the CPU's usual pace (0: none known), from readings ten minutes apart; the time
+    // Slow against the CPU's usual pace, from readings ten minutes apart; the time
     // to finish from the usual pace until two readings give one.
     void slowAndUsualPace_data()
     {
@@ -99,15 +99,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("words");
         QTest::addColumn<int>("etaMinutes"); // -1: none
         QTest::newRow("first reading, usual pace") << 10.0 << QList<double> { 50 } << "working" << 300;
-        QTest::newRow("first reading, no usual pace") << 0.0 << QList<double> { 50 } << "working" << -1;
         QTest::newRow("slow, not before half an hour") << 30.0 << QList<double> { 50, 51, 52 } << "working" << 480;
         QTest::newRow("slow over half an hour") << 30.0 << QList<double> { 50, 51, 52, 53 } << "slow" << 470;
         QTest::newRow("two thirds of the usual pace is not slow")
             << 30.0 << QList<double> { 50, 53.4, 56.8, 60.2 } << "working" << 117;
         QTest::newRow("fast at first, slow over the last half hour")
             << 30.0 << QList<double> { 10, 30, 50, 51, 52, 53 } << "slow" << 470;
-        QTest::newRow("slow without a usual pace is working")
-            << 0.0 << QList<double> { 50, 51, 52, 53 } << "working" << 470;
         QTest::newRow("a new unit measures afresh")
             << 30.0 << QList<double> { 50, 51, 52, 53, 1, 2, 3 } << "working" << 970;
         QTest::newRow("stalled stays stalled") << 30.0 << QList<double> { 50, 51, 52, 52 } << "stalled" << -1;
@@ -119,8 +116,7 @@ private Q_SLOTS:
         QFETCH(QString, words);
         QFETCH(int, etaMinutes);
         CpuStatus s;
-        if (usual > 0)
-            s.usualPerHour = usual;
+        s.usualPerHour = usual;
         float last = 0;
         for (qsizetype i = 0; i < percents.size(); ++i) {
             const float p = float(percents[i]);
