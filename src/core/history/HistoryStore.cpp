@@ -100,7 +100,7 @@ private:
         m_db.prune(m_keepDays > 0 ? t - qint64(m_keepDays) * 86400 : 0, t - 30 * 86400);
     }
 
-    // The usual paces of these CPUs (all: none given) to the store's thread.
+    // The usual paces of these CPUs (every CPU when none are given), sent to the store's thread.
     void announce(const QStringList &cpuIds)
     {
         const QHash<QString, double> paces = m_db.usualPaces(cpuIds);

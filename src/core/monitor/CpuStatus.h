@@ -38,10 +38,10 @@ struct CpuStatus
     // history; none without one. A current pace below SlowFraction of it makes the CPU slow.
     std::optional<double> usualPerHour;
     static constexpr double SlowFraction = 2.0 / 3.0;
-    // The current pace is measured over at least this long, from readings of the unit in hand
-    // kept at most one a SampleEverySecs.
+    // The current pace is measured over at least this long, from readings of the unit in hand:
+    // one kept every five minutes at most, so a thousand CPUs cost little to keep and to store.
     static constexpr qint64 PaceWindowSecs = 30 * 60;
-    static constexpr qint64 SampleEverySecs = 60;
+    static constexpr qint64 SampleEverySecs = 300;
     struct PaceSample
     {
         qint64 atMs = 0;
