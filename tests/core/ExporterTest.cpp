@@ -38,12 +38,12 @@ ClientSnapshot files(const Reading &r)
     return s;
 }
 
-QString metricsFor(CpuState state, const QString &name, bool withSlow)
+QString metricsFor(CpuState state, const QString &name)
 {
     CpuMetrics m;
     m.name = name;
     m.state = state;
-    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0, withSlow }));
+    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0, true }));
 }
 
 } // namespace
@@ -73,14 +73,13 @@ private Q_SLOTS:
     }
 
     // Every state of every name: one HELP and TYPE per family, before its samples, and exactly the
-    // state's own line at 1; slow only where the exporter knows usual paces.
+    // state's own line at 1.
     void labelsAndFamilies()
     {
         QFETCH(QString, name);
         QFETCH(QString, label);
         for (const CpuState state : MetricsText::States) {
-            const bool withSlow = state == CpuState::Slow || name.size() % 2;
-            const QString text = metricsFor(state, name, withSlow);
+            const QString text = metricsFor(state, name);
             const QStringList lines = text.split(u'\n', Qt::SkipEmptyParts);
             QStringList typed;
             for (qsizetype k = 0; k < lines.size(); ++k) {
@@ -96,9 +95,8 @@ private Q_SLOTS:
             }
             QCOMPARE(text.count(QLatin1String("# HELP ")), typed.size());
             // The label values scrapers and alert rules know.
-            QStringList names { "working", "stalled", "downloading", "download_late", "unreachable", "failed" };
-            if (withSlow)
-                names.append(QStringLiteral("slow"));
+            const QStringList names { "working", "slow", "stalled", "downloading", "download_late", "unreachable",
+                "failed" };
             for (qsizetype j = 0; j < names.size(); ++j) {
                 const bool own = CpuStatus::MetricName(state) == names[j];
                 const QString sample = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} %3\n")
