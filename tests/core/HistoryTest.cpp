@@ -207,6 +207,17 @@ private Q_SLOTS:
         }
     }
 
+    // A memory saved before slow came in, with a stall open, reads as it was written.
+    void savedBeforeSlow()
+    {
+        HistoryRecorder r;
+        r.restore(QStringLiteral("id-1"),
+            QStringLiteral("1 1700000060 3 1 11 1699990000 0 0 10000 100 0 -1 0 0 0 0 0 -1 0 3 1700000000 0 0"));
+        HistoryChanges c;
+        r.observe(script(QStringLiteral("w20"), 1700000120).front(), c);
+        QCOMPARE(describe(c), QStringLiteral("stalled 2m"));
+    }
+
     void usualPace_data()
     {
         QTest::addColumn<QString>("walls"); // minutes of finished units, oldest first; p partial, ? inferred
