@@ -14,9 +14,9 @@ namespace {
 // Light first; the dark scheme swaps the palette. Sized for a 360 px phone upward.
 const char Style[] = R"(
 :root{--bg:#f4f5f7;--card:#fff;--fg:#1d2126;--dim:#5c6670;--line:#d8dde3;
---working:#1f7a3a;--downloading:#1d5fa8;--stalled:#9a6700;--download_late:#b35900;--unreachable:#b3261e;--failed:#b3261e}
+--working:#1f7a3a;--downloading:#1d5fa8;--slow:#7a6a00;--stalled:#9a6700;--download_late:#b35900;--unreachable:#b3261e;--failed:#b3261e}
 @media (prefers-color-scheme:dark){:root{--bg:#121417;--card:#1d2125;--fg:#e6e8eb;--dim:#9aa4ae;--line:#333a41;
---working:#5cc878;--downloading:#6aa8f0;--stalled:#e0b040;--download_late:#f0903c;--unreachable:#ff7b72;--failed:#ff7b72}}
+--working:#5cc878;--downloading:#6aa8f0;--slow:#d8cc50;--stalled:#e0b040;--download_late:#f0903c;--unreachable:#ff7b72;--failed:#ff7b72}}
 *{box-sizing:border-box}
 body{margin:0;padding:12px;background:var(--bg);color:var(--fg);font:16px/1.4 system-ui,sans-serif}
 header{display:flex;flex-wrap:wrap;justify-content:space-between;align-items:baseline;gap:4px 16px;margin:0 auto 12px;max-width:1200px}
@@ -29,7 +29,7 @@ h2{font-size:1.1rem;margin:0 0 4px;overflow-wrap:anywhere}
 progress{width:100%;height:10px;accent-color:var(--c)}
 dl{display:grid;grid-template-columns:auto 1fr;gap:2px 12px;margin:8px 0 0}
 dt{color:var(--dim)}dd{margin:0;text-align:right;overflow-wrap:anywhere}
-.working{--c:var(--working)}.downloading{--c:var(--downloading)}.stalled{--c:var(--stalled)}
+.working{--c:var(--working)}.downloading{--c:var(--downloading)}.slow{--c:var(--slow)}.stalled{--c:var(--stalled)}
 .download_late{--c:var(--download_late)}.unreachable{--c:var(--unreachable)}.failed{--c:var(--failed)}
 )";
 
@@ -93,7 +93,7 @@ QByteArray StatusPage::Html(const StatusSnapshot &s)
     const QList<CpuCard> cpus = ByAttention(s.cpus);
     int attention = 0;
     for (const CpuCard &c : cpus)
-        attention += c.state >= CpuState::Stalled ? 1 : 0;
+        attention += c.state >= CpuState::Slow ? 1 : 0;
     QString summary = cpus.size() == 1 ? QStringLiteral("1 CPU") : QStringLiteral("%1 CPUs").arg(cpus.size());
     if (attention)
         summary += QStringLiteral(", %1 need%2 attention").arg(attention).arg(attention == 1 ? "s" : "");

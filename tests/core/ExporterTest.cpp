@@ -5,6 +5,7 @@
 #include "settings/Options.h"
 #include "settings/Schema.h"
 #include "settings/SettingsStore.h"
+#include "shared/Clock.h"
 #include "shared/Failure.h"
 
 #include <QDir>
@@ -42,7 +43,7 @@ QString metricsFor(CpuState state, const QString &name)
     CpuMetrics m;
     m.name = name;
     m.state = state;
-    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0 }));
+    return QString::fromUtf8(MetricsText::Render({ { m }, {}, 0, true }));
 }
 
 } // namespace
@@ -94,7 +95,8 @@ private Q_SLOTS:
             }
             QCOMPARE(text.count(QLatin1String("# HELP ")), typed.size());
             // The label values scrapers and alert rules know.
-            const QStringList names { "working", "stalled", "downloading", "download_late", "unreachable", "failed" };
+            const QStringList names { "working", "slow", "stalled", "downloading", "download_late", "unreachable",
+                "failed" };
             for (qsizetype j = 0; j < names.size(); ++j) {
                 const bool own = CpuStatus::MetricName(state) == names[j];
                 const QString sample = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} %3\n")
@@ -234,6 +236,7 @@ private Q_SLOTS:
                          QStringLiteral("tavrik_cpu_units_finished_total{cpu=\"c \\\"1\\\"\"} %1\n").arg(run.units)),
                 qPrintable(text));
             QVERIFY(!text.contains(QLatin1String("cpu=\"off\""))); // does not allow updates
+            QCOMPARE(text.contains(QLatin1String("state=\"slow\"")), &run != &runs[0]); // with a history alone
         }
         HistoryDatabase db;
         QCOMPARE(db.open(history, true), HistoryDatabase::State::ReadOnly);
@@ -241,6 +244,45 @@ private Q_SLOTS:
         QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM unit")) && q.next());
         QCOMPARE(q.value(0).toInt(), 1);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3); // no temporary file left
+    }
+
+    // Given a history of the CPU's usual pace (100 % an hour), two runs forty minutes apart (as
+    // from cron) tell a CPU at 15 % an hour slow: what it is measured from is kept in the state file.
+    void slowAcrossRuns()
+    {
+        IsolatedSettings isolated;
+        QTemporaryDir dir;
+        const QString client = dir.filePath(QStringLiteral("c/"));
+        const QString history = dir.filePath(QStringLiteral("h.sqlite"));
+        const QString c = QStringLiteral("c");
+        {
+            HistoryDatabase db;
+            QCOMPARE(db.open(history, false), HistoryDatabase::State::Ready);
+            HistoryChanges units;
+            units.names.insert(c, c);
+            for (qint64 u = 1; u <= 3; ++u)
+                units.units.push_back({ c, u, u * 86400, u * 86400 + 3600, false, -1, true });
+            QVERIFY(db.write(units));
+        }
+        QVERIFY(WriteTextFile(client + ClientReader::UserFile, "nwus=3\nnresults=2\ntotal_cpu=9\n"));
+        const Options options;
+        QDateTime now(QDate(2026, 5, 1), QTime(12, 0));
+        QStringList states;
+        for (const char *prog : { "0.1", "0.2" }) {
+            QVERIFY(WriteTextFile(client + ClientReader::StateFile, QByteArray("prog=") + prog + "\ncpu=10\n"));
+            Clock::SetFake(now);
+            Exporter exporter(options, QString());
+            exporter.setCpus({ { c, client } });
+            exporter.setStateFile(dir.filePath(QStringLiteral("state.json")));
+            exporter.setHistoryFile(history);
+            QSignalSpy written(&exporter, &Exporter::cycleWritten);
+            exporter.runCycle();
+            QVERIFY(written.wait(5000));
+            states.append(exporter.fleet().cpus().first()->status.words());
+            now = now.addSecs(40 * 60);
+        }
+        Clock::SetFake({});
+        QCOMPARE(states, QStringList({ "working", "slow" }));
     }
 };
 

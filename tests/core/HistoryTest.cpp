@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -216,6 +217,59 @@ private Q_SLOTS:
             first.outages.insert(first.outages.end(), second.outages.begin(), second.outages.end());
             QCOMPARE(describe(first), records);
         }
+    }
+
+    // A memory saved before slow came in, with a stall open, reads as it was written.
+    void savedBeforeSlow()
+    {
+        HistoryRecorder r;
+        r.restore(QStringLiteral("id-1"),
+            QStringLiteral("1 1700000060 3 1 11 1699990000 0 0 10000 100 0 -1 0 0 0 0 0 -1 0 3 1700000000 0 0"));
+        HistoryChanges c;
+        r.observe(script(QStringLiteral("w20"), 1700000120).front(), c);
+        QCOMPARE(describe(c), QStringLiteral("stalled 2m"));
+    }
+
+    void usualPace_data()
+    {
+        QTest::addColumn<QString>("walls"); // minutes of finished units, oldest first; p partial, ? inferred
+        QTest::addColumn<double>("perHour"); // 0: none
+        QTest::newRow("fewer than three") << "60 60" << 0.0;
+        QTest::newRow("median of three") << "30 120 60" << 100.0;
+        QTest::newRow("even count: the middle two") << "60 120 60 120" << 75.0;
+        QTest::newRow("the last ten only")
+            << QStringLiteral("600 ").repeated(11) + QStringLiteral("60 ").repeated(10) << 100.0;
+        QTest::newRow("partial and inferred units left out")
+            << QStringLiteral("60 ").repeated(10) + QStringLiteral("p1 p1 p1 ?1 ?1 ?1") << 100.0;
+    }
+    // The usual pace from a real file: as the store announces it when it opens, and again for a
+    // CPU that finished a unit in a cycle.
+    void usualPace()
+    {
+        QFETCH(QString, walls);
+        QFETCH(double, perHour);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("history.sqlite"));
+        const QString id = QStringLiteral("id-1");
+        HistoryChanges c;
+        c.names.insert(id, QStringLiteral("Den"));
+        qint64 at = 1700000000;
+        for (const QString &w : walls.split(u' ', Qt::SkipEmptyParts))
+            c.units.push_back({ id, qint64(c.units.size() + 1),
+                (at += 86400) - QString(w).remove(u'p').remove(u'?').toLongLong() * 60, at, w.startsWith(u'p'), -1,
+                !w.startsWith(u'?') });
+        {
+            HistoryDatabase db;
+            QCOMPARE(db.open(file, false), HistoryDatabase::State::Ready);
+            QVERIFY(db.write(c));
+        }
+        HistoryStore store(file);
+        QSignalSpy paces(&store, &HistoryStore::usualPaces);
+        for (const HistoryObservation &o : script(QStringLiteral("w0 w50 d"), at + 60))
+            store.observe(o);
+        store.flush();
+        QTRY_COMPARE(paces.size(), 2);
+        QCOMPARE((paces.at(0).at(0).value<QHash<QString, double>>().value(id, -1)), perHour);
     }
 
     // The real chain (simulated client, reader, interpreter, CPU status) into the store, read

@@ -90,6 +90,44 @@ private Q_SLOTS:
         QVERIFY(!s.perHour);
     }
 
+    // Slow against the CPU's usual pace, from readings ten minutes apart; the time
+    // to finish from the usual pace until two readings give one.
+    void slowAndUsualPace_data()
+    {
+        QTest::addColumn<double>("usual");
+        QTest::addColumn<QList<double>>("percents");
+        QTest::addColumn<QString>("words");
+        QTest::addColumn<int>("etaMinutes"); // -1: none
+        QTest::newRow("first reading, usual pace") << 10.0 << QList<double> { 50 } << "working" << 300;
+        QTest::newRow("slow, not before half an hour") << 30.0 << QList<double> { 50, 51, 52 } << "working" << 480;
+        QTest::newRow("slow over half an hour") << 30.0 << QList<double> { 50, 51, 52, 53 } << "slow" << 470;
+        QTest::newRow("two thirds of the usual pace is not slow")
+            << 30.0 << QList<double> { 50, 53.4, 56.8, 60.2 } << "working" << 117;
+        QTest::newRow("fast at first, slow over the last half hour")
+            << 30.0 << QList<double> { 10, 30, 50, 51, 52, 53 } << "slow" << 470;
+        QTest::newRow("a new unit measures afresh")
+            << 30.0 << QList<double> { 50, 51, 52, 53, 1, 2, 3 } << "working" << 970;
+        QTest::newRow("stalled stays stalled") << 30.0 << QList<double> { 50, 51, 52, 52 } << "stalled" << -1;
+    }
+    void slowAndUsualPace()
+    {
+        QFETCH(double, usual);
+        QFETCH(QList<double>, percents);
+        QFETCH(QString, words);
+        QFETCH(int, etaMinutes);
+        CpuStatus s;
+        s.usualPerHour = usual;
+        float last = 0;
+        for (qsizetype i = 0; i < percents.size(); ++i) {
+            const float p = float(percents[i]);
+            s = CpuStatus::Next(
+                s, read(QStringLiteral("prog=%1\ncpu=1\n").arg(p / 100), 0, last, -1), T0.addSecs(600 * i), 5);
+            last = p;
+        }
+        QCOMPARE(s.words(), words);
+        QCOMPARE(s.etaSeconds ? int(qRound(double(*s.etaSeconds) / 60)) : -1, etaMinutes);
+    }
+
     // The overview's texts: the unit's own percentage in Done and the download's beside it, a
     // failure in words with its time (greyed once the CPU reads again), a finished unit so called.
     void columns()
@@ -162,6 +200,8 @@ private Q_SLOTS:
         QTest::newRow("late, unreachable, back")
             << seq({ S::Downloading, S::DownloadLate, S::DownloadLate, S::Unreachable, S::Failed, S::Downloading })
             << true << QStringList({ "c: download late 1 min (2)", "c: unreachable (2)", "c is working again (0)" });
+        QTest::newRow("slow, once") << seq({ S::Working, S::Slow, S::Slow, S::Working }) << true
+                                    << QStringList({ "c: slow (1)", "c is working again (0)" });
         QTest::newRow("switched off") << seq({ S::Working, S::Unreachable, S::Working }) << false << QStringList();
     }
     void alerts()

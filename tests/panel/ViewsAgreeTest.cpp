@@ -13,6 +13,7 @@
 
 #include <QLabel>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The panel's window, its overview row and the exporter's metrics are views of one record: fed
@@ -50,6 +51,8 @@ private Q_SLOTS:
         panel.Load();
         QTRY_VERIFY(!panel.isLoading() && panel.cycle().isIdle());
         Exporter exporter(options, QString());
+        QTemporaryDir dir;
+        exporter.setHistoryFile(dir.filePath(QStringLiteral("h.sqlite"))); // so it tells slow too
         exporter.loadStoredCpus();
         QCOMPARE(exporter.fleet().count(), panel.fleet().count());
 
@@ -57,6 +60,7 @@ private Q_SLOTS:
         QDateTime now(QDate(2026, 3, 28), QTime(23, 0));
         const CpuStatusModel &overview = panel.statusModel();
         int steps = 0;
+        int slow = 0;
         for (int sequence = 0; sequence < 10000; ++sequence) {
             const int i = sequence % Cpus;
             Cpu *shown = panel.fleet().cpus().at(i);
@@ -67,6 +71,11 @@ private Q_SLOTS:
                 fresh.key = cpu->key;
                 fresh.name = cpu->name;
                 fresh.path = cpu->path;
+                // Usual paces of none, 60 and 120 percent an hour, the unit begun half an hour ago.
+                if (sequence % 3) {
+                    fresh.status.usualPerHour = 60.0 * (sequence % 3);
+                    fresh.status.paceSamples = { { now.addSecs(-1800).toMSecsSinceEpoch(), 0.0f } };
+                }
                 *cpu = fresh;
             }
             for (int reading = 0, n = 1 + maker.pick(5); reading < n; ++reading, ++steps) {
@@ -88,13 +97,14 @@ private Q_SLOTS:
                     = shown->status.state == CpuState::Unknown ? CpuState::Working : shown->status.state;
                 const QString stateLine = QStringLiteral("tavrik_cpu_state{cpu=\"%1\",state=\"%2\"} ")
                                               .arg(shown->name, CpuStatus::MetricName(state));
+                slow += shown->status.state == CpuState::Slow ? 1 : 0;
                 const bool agree = words == shown->status.words()
                     && percent == shown->view.percentText
                     // The overview's Done is the unit's own while it is worked on; the window shows a
                     // download's progress instead.
                     && (!download.isEmpty() ? download == percent
                                             : done == percent
-                                || (shown->status.state != CpuState::Working
+                                || (shown->status.state != CpuState::Working && shown->status.state != CpuState::Slow
                                     && shown->status.state != CpuState::Stalled))
                     && sample(metrics, stateLine) == QLatin1String("1") && exported->status.words() == words
                     && exported->view.percentText == percent
@@ -112,6 +122,7 @@ private Q_SLOTS:
         }
         Clock::SetFake({});
         QVERIFY(steps > 25000);
+        QVERIFY(slow > 100); // slow was among the states compared
         panel.fleet().cycle().stop();
     }
 };

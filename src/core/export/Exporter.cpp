@@ -68,6 +68,11 @@ void Exporter::setHistoryFile(const QString &file)
 {
     delete m_history;
     m_history = file.isEmpty() ? nullptr : new HistoryStore(file, this);
+    if (m_history) {
+        connect(m_history, &HistoryStore::usualPaces, &m_fleet, &Fleet::setUsualPaces);
+        // Open before the first cycle, so that a single run knows the usual paces too.
+        m_history->flush();
+    }
 }
 
 void Exporter::setStateFile(const QString &file)
@@ -108,7 +113,7 @@ void Exporter::onReading(quint64 key, const ReadingOutcome &outcome)
 {
     const UpdateResult &r = outcome.result;
     if (const Cpu *cpu = m_fleet.find(key)) {
-        const QString id = cpu->historyId.isEmpty() ? cpu->name : cpu->historyId;
+        const QString id = cpu->historyKey();
         const HistoryObservation o = HistoryStore::Observation(id, cpu->name, r, cpu->status, Clock::Now().toUTC());
         HistoryChanges changes;
         Units &units = m_units[key];
@@ -144,6 +149,7 @@ ExportSnapshot Exporter::snapshot() const
     }
     s.account = m_account;
     s.cycleSeconds = m_cycleSeconds;
+    s.withSlow = m_history != nullptr; // only a history knows a CPU's usual pace
     return s;
 }
 
@@ -186,6 +192,9 @@ QByteArray Exporter::stateText() const
     QJsonArray cpus;
     for (const Cpu *c : m_fleet.cpus()) {
         const MonitorFields &f = c->fields;
+        QJsonArray pace; // the unit's recent readings, so that runs from cron tell a slow CPU too
+        for (const CpuStatus::PaceSample &p : c->status.paceSamples)
+            pace.append(QJsonArray { double(p.atMs), double(p.percent) });
         cpus.append(QJsonObject { { "name", c->name }, { "path", c->path }, { "percent", double(f.Percent) },
             { "lastPercent", double(f.LastPercent) }, { "downloadPercent", double(f.DownloadPercent) },
             { "downloadStart", double(f.DownloadStart) }, { "noticeRed", f.downloadNoticeRed },
@@ -196,7 +205,7 @@ QByteArray Exporter::stateText() const
                                              : QJsonValue() },
             { "unitsFinished", double(m_units.value(c->key).finished) },
             { "lastUnitWall", optional(m_units.value(c->key).lastWallSeconds) },
-            { "track", m_units.value(c->key).recorder.saved(c->historyId.isEmpty() ? c->name : c->historyId) } });
+            { "track", m_units.value(c->key).recorder.saved(c->historyKey()) }, { "pace", pace } });
     }
     const AccountMetrics &a = m_account;
     const QJsonObject account { { "received", optional(a.received) }, { "sent", optional(a.sent) },
@@ -251,11 +260,15 @@ void Exporter::loadState()
             if (f.downloadSince > 0)
                 c->status.downloadSince = QDateTime::fromMSecsSinceEpoch(f.downloadSince);
             c->cpuSeconds = optional(o.value(QLatin1String("cpuSeconds")));
+            c->status.paceSamples.clear();
+            for (const QJsonValue &p : o.value(QLatin1String("pace")).toArray())
+                if (const qint64 at = instant(p.toArray().at(0)); at > 0)
+                    c->status.paceSamples.push_back({ at, float(p.toArray().at(1).toDouble()) });
             Units &units = m_units[c->key];
             units.finished = quint64(qMax(0.0, o.value(QLatin1String("unitsFinished")).toDouble()));
             units.lastWallSeconds = optional(o.value(QLatin1String("lastUnitWall")));
             if (const QString track = o.value(QLatin1String("track")).toString(); !track.isEmpty())
-                units.recorder.restore(c->historyId.isEmpty() ? c->name : c->historyId, track);
+                units.recorder.restore(c->historyKey(), track);
             if (const auto last = optional(o.value(QLatin1String("lastSuccess"))))
                 c->status.lastGood = QDateTime::fromMSecsSinceEpoch(qint64(*last * 1000.0));
         }

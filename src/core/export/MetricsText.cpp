@@ -107,7 +107,8 @@ QByteArray MetricsText::Render(const ExportSnapshot &s)
     w.family("tavrik_cpu_state", "gauge", "1 for the CPU's state at the latest reading, 0 for the others.");
     perCpu([&](const CpuMetrics &c, const QString &cpu) {
         for (const CpuState state : States)
-            w.sample(cpu % u',' % label("state", CpuStatus::MetricName(state)), state == c.state ? 1 : 0);
+            if (state != CpuState::Slow || s.withSlow)
+                w.sample(cpu % u',' % label("state", CpuStatus::MetricName(state)), state == c.state ? 1 : 0);
     });
 
     w.family("tavrik_cpu_failure_code", "gauge", "Failure code of the latest reading, 0 when it succeeded.");

@@ -38,14 +38,15 @@ struct ExportSnapshot
     QList<CpuMetrics> cpus;
     AccountMetrics account;
     double cycleSeconds = 0;
+    bool withSlow = false; // the state "slow" is one of the states
 };
 
 // The node_exporter textfile (Prometheus text exposition format) for one cycle.
 namespace MetricsText {
 
-// The states a CPU can be in once read, each a sample of tavrik_cpu_state.
-constexpr CpuState States[] = { CpuState::Working, CpuState::Stalled, CpuState::Downloading, CpuState::DownloadLate,
-    CpuState::Unreachable, CpuState::Failed };
+// The states a CPU can be in once read, each a sample of tavrik_cpu_state; slow only with withSlow.
+constexpr CpuState States[] = { CpuState::Working, CpuState::Slow, CpuState::Stalled, CpuState::Downloading,
+    CpuState::DownloadLate, CpuState::Unreachable, CpuState::Failed };
 // A label value as the format requires: backslash, double quote and line feed escaped.
 QString EscapeLabel(const QString &value);
 // A value a reading can mean: finite, not negative, and at most max (a ratio: 1). Anything else

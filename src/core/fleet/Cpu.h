@@ -32,6 +32,8 @@ struct Cpu
     bool allowUpdates = true;
     bool putOnDisplay = true;
     QString historyId; // the CPU's history follows it through renames; kept in its section
+    // The CPU in a history file: its id, or its name where it has none (the exporter's own CPUs).
+    QString historyKey() const { return historyId.isEmpty() ? name : historyId; }
 
     MonitorFields fields;
     CpuStatus status;

@@ -79,6 +79,7 @@ void Fleet::restoreSection(Cpu &cpu) const
         cpu.historyId = QUuid::createUuid().toString(QUuid::WithoutBraces);
         m_idsToStore.append(cpu.key);
     }
+    applyUsualPace(cpu);
 }
 
 void Fleet::note(const QString &text, const Cpu *cpu, LogKind kind)
@@ -323,6 +324,22 @@ void Fleet::applyReading(quint64 key, const QString &path, const ClientSnapshot 
             Q_EMIT alarmDue();
         m_alarmInCycle = m_alarmInCycle || m_cycle->isCycling();
     }
+}
+
+void Fleet::setUsualPaces(const QHash<QString, double> &perHour)
+{
+    // Kept for CPUs loaded or added later, as the history may answer before they are.
+    for (auto it = perHour.constBegin(); it != perHour.constEnd(); ++it)
+        m_usualPaces.insert(it.key(), it.value());
+    for (Cpu *cpu : std::as_const(m_order))
+        if (perHour.contains(cpu->historyKey()))
+            applyUsualPace(*cpu);
+}
+
+void Fleet::applyUsualPace(Cpu &cpu) const
+{
+    const double pace = m_usualPaces.value(cpu.historyKey());
+    cpu.status.usualPerHour = pace > 0 ? std::optional<double>(pace) : std::nullopt;
 }
 
 QList<WindowView> Fleet::displayViews() const

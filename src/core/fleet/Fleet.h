@@ -63,6 +63,9 @@ public:
     // longer has, or of a CPU since removed, is dropped.
     void applyReading(quint64 key, const QString &path, const ClientSnapshot &files);
 
+    // Usual paces from a history, by history key (0: none); each CPU's next reading uses its own.
+    void setUsualPaces(const QHash<QString, double> &perHour);
+
     // What the scrolling display picks the next CPU from.
     QList<WindowView> displayViews() const;
 
@@ -82,6 +85,7 @@ private:
     void restoreSection(Cpu &cpu) const;
     void note(const QString &text, const Cpu *cpu, LogKind kind = LogKind::Note);
     void storeDownloadStarts();
+    void applyUsualPace(Cpu &cpu) const;
 
     const Options &m_options;
     std::vector<std::unique_ptr<Cpu>> m_records;
@@ -95,4 +99,5 @@ private:
     QList<QPair<QString, QString>> m_notLoaded;
     mutable QList<quint64> m_downloadsToStore; // whose download start the settings lack
     mutable QList<quint64> m_idsToStore; // restored without a history id: one was made
+    QHash<QString, double> m_usualPaces; // by history key, as the history last announced them
 };

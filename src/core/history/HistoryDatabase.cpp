@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 
 // SQLite's result codes that decide what happens to the file: primary codes, and one extended.
@@ -436,7 +438,7 @@ bool HistoryDatabase::write(const HistoryChanges &c)
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO outage VALUES(?,?,?,?,?)"));
     for (const OutageRecord &r : c.outages) {
         q.addBindValue(num(r.cpuId));
-        q.addBindValue(int(r.kind));
+        q.addBindValue(HistoryRecorder::StoredState(r.kind));
         q.addBindValue(r.started);
         q.addBindValue(r.ended);
         q.addBindValue(r.failure);
@@ -540,6 +542,38 @@ bool HistoryDatabase::prune(qint64 keepAfter, qint64 thinBefore)
         return false;
     }
     return true;
+}
+
+QHash<QString, double> HistoryDatabase::usualPaces(const QStringList &cpuIds)
+{
+    QStringList ids = cpuIds;
+    QSqlQuery q(db());
+    if (ids.isEmpty()) {
+        if (!q.exec(QStringLiteral("SELECT id FROM cpu")))
+            return failed(q.lastError(), QStringLiteral("usual pace")), QHash<QString, double>();
+        while (q.next())
+            ids.append(q.value(0).toString());
+    }
+    // A unit only inferred to have finished, or first seen part way, has no true wall time.
+    q.prepare(QStringLiteral("SELECT u.finished_at - u.first_seen FROM unit u JOIN cpu c ON c.n = u.cpu"
+                             " WHERE c.id = ? AND u.partial = 0 AND u.seen_finishing = 1"
+                             " ORDER BY u.finished_at DESC LIMIT ?"));
+    QHash<QString, double> out;
+    std::vector<double> v;
+    for (const QString &id : std::as_const(ids)) {
+        q.addBindValue(id);
+        q.addBindValue(UsualOf);
+        if (!q.exec())
+            return failed(q.lastError(), QStringLiteral("usual pace")), QHash<QString, double>();
+        v.clear();
+        while (q.next())
+            if (q.value(0).toLongLong() > 0)
+                v.push_back(100.0 * 3600.0 / q.value(0).toDouble());
+        std::sort(v.begin(), v.end());
+        const size_t n = v.size();
+        out.insert(id, n < size_t(UsualAfter) ? 0.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+    }
+    return out;
 }
 
 QByteArray HistoryDatabase::CsvHeader()

@@ -52,6 +52,13 @@ public:
     // to one per CPU per hour.
     bool prune(qint64 keepAfter, qint64 thinBefore);
 
+    // Each CPU's usual pace, in percentage points an hour: the median over its last UsualOf whole
+    // units (seen from start to finish) of 100 / wall hours; 0 for a CPU with fewer than
+    // UsualAfter of them. For these CPU ids, or every CPU the file knows when none are given.
+    static constexpr int UsualOf = 10;
+    static constexpr int UsualAfter = 3;
+    QHash<QString, double> usualPaces(const QStringList &cpuIds = {});
+
     // RFC 4180 CSV, one row per finished unit since the time given (0: all), in finishing order.
     // False when the database could not be read or the device written.
     bool exportCsv(QIODevice &out, qint64 since);

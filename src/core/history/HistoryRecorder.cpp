@@ -23,6 +23,16 @@ bool atEnd(const HistoryObservation &o)
 
 } // namespace
 
+int HistoryRecorder::StoredState(CpuState s)
+{
+    return s == CpuState::Slow ? 7 : s > CpuState::Slow ? int(s) - 1 : int(s);
+}
+
+CpuState HistoryRecorder::FromStored(qint64 n)
+{
+    return n == 7 ? CpuState::Slow : n >= int(CpuState::Slow) ? CpuState(n + 1) : CpuState(n);
+}
+
 void HistoryRecorder::restore(const QString &cpuId, const QString &saved)
 {
     m_tracks.insert(cpuId, load(saved));
@@ -57,19 +67,20 @@ void HistoryRecorder::observe(const HistoryObservation &o, HistoryChanges &out)
     out.daily.push_back(day);
 
     // Outages: a change of state closes the open one and may open another.
-    if (t.outKind != int(o.state) || !isOutage(o.state)) {
-        if (t.outKind != 0 && t.outKind != int(o.state)) {
-            out.outages.push_back({ o.cpuId, CpuState(t.outKind), t.outStart, o.at, t.outCode });
+    if (t.outKind != StoredState(o.state) || !isOutage(o.state)) {
+        if (t.outKind != 0 && t.outKind != StoredState(o.state)) {
+            out.outages.push_back({ o.cpuId, FromStored(t.outKind), t.outStart, o.at, t.outCode });
             t.outKind = 0;
         }
         if (isOutage(o.state) && t.outKind == 0) {
-            t.outKind = int(o.state);
+            t.outKind = StoredState(o.state);
             t.outStart = o.at;
             t.outCode = o.failure;
         }
     }
 
-    if (o.failure == 0 && !atEnd(o) && (o.state == CpuState::Working || o.state == CpuState::Stalled)) {
+    if (o.failure == 0 && !atEnd(o)
+        && (o.state == CpuState::Working || o.state == CpuState::Slow || o.state == CpuState::Stalled)) {
         const qint64 unitNo = o.results >= 0 ? o.results + 1 : -1;
         const bool another
             = !t.inUnit || (unitNo >= 0 && t.unitNo >= 0 && unitNo != t.unitNo) || o.percent + 0.001f < t.unitPercent;
@@ -177,10 +188,10 @@ void HistoryRecorder::finishUnit(const QString &cpuId, Track &t, qint64 at, bool
 QString HistoryRecorder::save(const Track &t)
 {
     // A flat list of numbers: small, and read back without a parser.
-    const qint64 v[] = { t.known, t.lastAt, int(t.lastState), t.inUnit, t.unitNo, t.unitFirstSeen, t.unitPartial,
-        t.unitFinished, qint64(double(t.unitPercent) * 1000.0), qint64(t.unitCpu), t.unitDlStart, t.unitDlSeconds,
-        t.unitDlLate, t.dlStart, t.dlLate, t.dlAlarms, t.lastDlStart, t.lastDlSeconds, t.lastDlLate, t.outKind,
-        t.outStart, t.outCode, t.lastSampleAt };
+    const qint64 v[] = { t.known, t.lastAt, StoredState(t.lastState), t.inUnit, t.unitNo, t.unitFirstSeen,
+        t.unitPartial, t.unitFinished, qint64(double(t.unitPercent) * 1000.0), qint64(t.unitCpu), t.unitDlStart,
+        t.unitDlSeconds, t.unitDlLate, t.dlStart, t.dlLate, t.dlAlarms, t.lastDlStart, t.lastDlSeconds, t.lastDlLate,
+        t.outKind, t.outStart, t.outCode, t.lastSampleAt };
     QStringList parts;
     parts.reserve(int(std::size(v)));
     for (qint64 x : v)
@@ -200,7 +211,7 @@ HistoryRecorder::Track HistoryRecorder::load(const QString &text)
     int i = 0;
     t.known = v[i++];
     t.lastAt = v[i++];
-    t.lastState = CpuState(v[i++]);
+    t.lastState = FromStored(v[i++]);
     t.inUnit = v[i++];
     t.unitNo = v[i++];
     t.unitFirstSeen = v[i++];

@@ -103,6 +103,11 @@ public:
     // A longer gap between two readings means the panel was not watching.
     static constexpr qint64 MaxWatchedGap = 900;
 
+    // A state as the history keeps it (the outage table, the saved memory): the numbers the states
+    // had before slow came in, slow after them, so files written before read the same.
+    static int StoredState(CpuState state);
+    static CpuState FromStored(qint64 number);
+
     void restore(const QString &cpuId, const QString &saved);
     // The memory of one CPU as restore() takes it; empty for a CPU never seen.
     QString saved(const QString &cpuId) const;

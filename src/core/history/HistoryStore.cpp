@@ -28,6 +28,7 @@ public:
             for (auto it = tracks.constBegin(); it != tracks.constEnd(); ++it)
                 if (m_recorder.saved(it.key()).isEmpty())
                     m_recorder.restore(it.key(), it.value());
+            announce({});
         }
         QString note;
         if (!m_db.movedAside().isEmpty())
@@ -53,7 +54,13 @@ public:
         if (m_pending.isEmpty())
             return;
         if (m_db.write(m_pending)) {
+            QStringList finished;
+            for (const UnitRecord &u : m_pending.units)
+                if (!finished.contains(u.cpuId))
+                    finished.append(u.cpuId);
             m_pending = {};
+            if (!finished.isEmpty())
+                announce(finished);
             report(true, {});
             prune(false);
             return;
@@ -78,6 +85,8 @@ public:
         m_recorder.clear();
         if (!m_db.clear())
             report(false, m_db.reason());
+        else
+            announce({});
     }
 
     void setKeepDays(int days)
@@ -95,6 +104,15 @@ private:
             return;
         m_lastPrune = t;
         m_db.prune(m_keepDays > 0 ? t - qint64(m_keepDays) * 86400 : 0, t - 30 * 86400);
+    }
+
+    // The usual paces of these CPUs (every CPU when none are given), sent to the store's thread.
+    void announce(const QStringList &cpuIds)
+    {
+        const QHash<QString, double> paces = m_db.usualPaces(cpuIds);
+        if (!paces.isEmpty())
+            QMetaObject::invokeMethod(
+                m_store, [store = m_store, paces] { Q_EMIT store->usualPaces(paces); }, Qt::QueuedConnection);
     }
 
     void report(bool on, const QString &reason, const QString &note = {})

@@ -54,6 +54,9 @@ public:
 Q_SIGNALS:
     // History went off or came back on; the reason is one line for the log.
     void statusChanged(bool on, const QString &reason);
+    // Usual paces (HistoryDatabase::usualPaces) by CPU id, 0 for none: every CPU's once the file
+    // is open or cleared, then a CPU's after a cycle in which it finished a unit.
+    void usualPaces(const QHash<QString, double> &perHour);
 
 private:
     QString m_file;

@@ -6,6 +6,8 @@ AlertRule::Kind AlertRule::kindOf(CpuState state)
     case CpuState::Working:
     case CpuState::Downloading:
         return Kind::Good;
+    case CpuState::Slow:
+        return Kind::Slow;
     case CpuState::Stalled:
         return Kind::Stalled;
     case CpuState::DownloadLate:
@@ -26,6 +28,7 @@ AlertUrgency AlertRule::UrgencyOf(CpuState state, bool recovered)
     case CpuState::Unreachable:
     case CpuState::Failed:
         return AlertUrgency::Critical;
+    case CpuState::Slow: // a notice that the desktop shows, not one that waits in its list
     case CpuState::Stalled:
         return AlertUrgency::Normal;
     default:
@@ -90,6 +93,8 @@ QString textOf(const AlertRule::Change &c)
     if (c.recovered)
         return QStringLiteral("Now ") + c.status.words() + QStringLiteral(".");
     switch (c.status.state) {
+    case CpuState::Slow:
+        return QStringLiteral("It is finishing its work unit more slowly than usual.");
     case CpuState::Stalled:
         return QStringLiteral("Its progress has not moved since the last reading.");
     case CpuState::DownloadLate:

@@ -29,7 +29,7 @@ public:
 };
 
 // Decides when a CPU's change of state is worth a desktop notification: when its download becomes
-// late, when it stalls, when it becomes unreachable, and when it recovers from one of those. At
+// late, when it stalls or becomes slow, when it becomes unreachable, and when it recovers from one of those. At
 // most one per CPU and change; a CPU's first reading only sets where it starts from, so start-up
 // is quiet. A stall counts once it is seen on two readings in a row: a client that writes its file
 // less often than the panel reads it would otherwise come and go.
@@ -64,7 +64,7 @@ public:
     static AlertUrgency UrgencyOf(CpuState state, bool recovered);
 
 private:
-    enum class Kind { Good, Stalled, DownloadLate, Unreachable, Other };
+    enum class Kind { Good, Slow, Stalled, DownloadLate, Unreachable, Other };
     static Kind kindOf(CpuState state);
 
     struct Seen

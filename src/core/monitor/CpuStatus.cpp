@@ -60,12 +60,35 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
         } else {
             s.perHour.reset();
             s.etaSeconds.reset();
+            // Until two readings give a pace, the CPU's usual one gives a time.
+            if (s.state == CpuState::Working && s.usualPerHour)
+                s.etaSeconds = Conv::Int64FromDouble(std::ceil(double(100.0f - p) / *s.usualPerHour * 3600.0));
         }
-        if (s.state == CpuState::Working || s.state == CpuState::Stalled) {
+        const bool inUnit = s.state == CpuState::Working || s.state == CpuState::Stalled;
+        if (inUnit) {
             s.readAt = now;
             s.readPercent = p;
         } else {
             s.readAt = QDateTime();
+        }
+
+        // The current pace, over half an hour or more of the unit in hand, against the usual one.
+        const qint64 nowMs = now.toMSecsSinceEpoch();
+        std::vector<PaceSample> &samples = s.paceSamples;
+        if (!inUnit || (!samples.empty() && (p + 0.001f < samples.back().percent || nowMs < samples.back().atMs)))
+            samples.clear(); // no unit in hand, a new one, or a clock put back
+        if (inUnit && p < 100.0f) {
+            auto base = samples.end(); // the newest sample old enough to measure from
+            for (auto it = samples.begin(); it != samples.end() && it->atMs <= nowMs - PaceWindowSecs * 1000; ++it)
+                base = it;
+            if (base != samples.end()) {
+                const double current = double(p - base->percent) / (double(nowMs - base->atMs) / 3600000.0);
+                if (s.state == CpuState::Working && s.usualPerHour && current < SlowFraction * *s.usualPerHour)
+                    s.state = CpuState::Slow;
+                samples.erase(samples.begin(), base);
+            }
+            if (samples.empty() || nowMs - samples.back().atMs >= SampleEverySecs * 1000)
+                samples.push_back({ nowMs, p });
         }
     } else {
         s.lastFailure = Failure::Description(r.failure);
@@ -101,6 +124,8 @@ QString CpuStatus::StateName(CpuState state)
         return QStringLiteral("working");
     case CpuState::Downloading:
         return QStringLiteral("downloading");
+    case CpuState::Slow:
+        return QStringLiteral("slow");
     case CpuState::Stalled:
         return QStringLiteral("stalled");
     case CpuState::DownloadLate:
@@ -142,8 +167,7 @@ bool CpuStatus::isFinished() const
 
 bool CpuStatus::needsAttention() const
 {
-    return state == CpuState::Stalled || state == CpuState::DownloadLate || state == CpuState::Unreachable
-        || state == CpuState::Failed;
+    return state >= CpuState::Slow;
 }
 
 int CpuStatusModel::rowCount(const QModelIndex &parent) const

@@ -11,8 +11,8 @@
 struct UpdateResult;
 
 // What a CPU is doing, as its last applied reading says. The order is the order of attention:
-// a later state needs the user more.
-enum class CpuState { Unknown, Working, Downloading, Stalled, DownloadLate, Unreachable, Failed };
+// a later state needs the user more. Slow: working, but well below the CPU's usual pace.
+enum class CpuState { Unknown, Working, Downloading, Slow, Stalled, DownloadLate, Unreachable, Failed };
 
 // One CPU's state as the overview, the tray and the words on its window show it. Worked out from
 // the same interpreter result that the CPU window applies, never from the files again.
@@ -34,6 +34,21 @@ struct CpuStatus
     QDateTime readAt;
     float readPercent = 0;
     QDateTime downloadSince;
+
+    // The CPU's usual pace (percentage points an hour over its recent whole units), from its
+    // history; none without one. A current pace below SlowFraction of it makes the CPU slow.
+    std::optional<double> usualPerHour;
+    static constexpr double SlowFraction = 2.0 / 3.0;
+    // The current pace is measured over at least this long, from readings of the unit in hand:
+    // one kept every five minutes at most, so a thousand CPUs cost little to keep and to store.
+    static constexpr qint64 PaceWindowSecs = 30 * 60;
+    static constexpr qint64 SampleEverySecs = 300;
+    struct PaceSample
+    {
+        qint64 atMs = 0;
+        float percent = 0;
+    };
+    std::vector<PaceSample> paceSamples;
 
     // The status after applying r at now; alarmMinutes is the time a download may take.
     static CpuStatus Next(const CpuStatus &before, const UpdateResult &r, const QDateTime &now, int alarmMinutes);

@@ -258,8 +258,7 @@ void frmDisplay::Private::showTexts(const QString &percent, const QString &name,
         DisplayTicker::FitLine(name, words, room, [&nfm](const QString &t) { return nfm.horizontalAdvance(t); }));
     // A CPU that needs the user is drawn in its state's colour, under text that stays readable on it.
     QPalette pal = normalPalette;
-    if (state == CpuState::Stalled || state == CpuState::DownloadLate || state == CpuState::Unreachable
-        || state == CpuState::Failed) {
+    if (state >= CpuState::Slow) {
         const QColor fill = StateColours::Fill(state);
         for (auto group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
             pal.setColor(group, QPalette::Window, fill);

@@ -65,6 +65,7 @@ mfrmTavrik::mfrmTavrik(Options &options, QWidget *parent)
     m_status = new CpuStatusModel(this);
     m_history = new HistoryStore(HistoryStore::DefaultFile(), this);
     m_history->setKeepDays(m_options.keepHistoryDays());
+    connect(m_history, &HistoryStore::usualPaces, m_fleet, &Fleet::setUsualPaces);
     connect(m_history, &HistoryStore::statusChanged, this,
         [](bool on, const QString &line) { frmMessages::Append(line, on ? LogKind::Note : LogKind::Failure); });
     connect(&m_options, &Options::changed, this, [this](const QString &key) {

@@ -68,6 +68,8 @@ QColor ForState(CpuState state, const QPalette &palette)
         return Readable(palette.color(QPalette::Text), back);
     case CpuState::Downloading:
         return Readable(palette.color(QPalette::Link), back);
+    case CpuState::Slow:
+        return Readable(QColor(170, 140, 0), back);
     case CpuState::Stalled:
         return Readable(QColor(230, 120, 0), back);
     case CpuState::DownloadLate:
@@ -87,6 +89,8 @@ QColor Fill(CpuState state)
         return QColor(40, 170, 60);
     case CpuState::Downloading:
         return QColor(40, 110, 230);
+    case CpuState::Slow:
+        return QColor(225, 200, 40);
     case CpuState::Stalled:
         return QColor(240, 160, 0);
     case CpuState::DownloadLate:
