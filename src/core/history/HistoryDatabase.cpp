@@ -322,16 +322,20 @@ bool HistoryDatabase::failed(const QSqlError &error, const QString &what)
 
 bool HistoryDatabase::createOrMigrate()
 {
-    QSqlQuery q(db());
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return failed(q.lastError(), QStringLiteral("user_version"));
+    // The version is read under the write lock: two programs opening a new file at once (a panel
+    // and its successor, an exporter) must not both set out to create it.
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    QSqlDatabase d = db();
+    QSqlQuery q(d);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        const QSqlError error = q.lastError();
+        q.finish();
+        d.rollback();
+        return failed(error, QStringLiteral("user_version"));
+    }
     const int version = q.value(0).toInt();
     q.finish();
-    if (version == SchemaVersion)
-        return true;
-    QSqlDatabase d = db();
-    if (!d.transaction())
-        return failed(d.lastError(), QStringLiteral("begin"));
     bool ok = true;
     // Each step takes the file from one version to the next; a file is never taken back.
     if (version < 1)
@@ -340,7 +344,9 @@ bool HistoryDatabase::createOrMigrate()
     if (version < 2)
         for (const char *sql : Schema2)
             ok = ok && exec(QLatin1String(sql));
-    ok = ok && exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion)) && exec(QStringLiteral("COMMIT"));
+    if (version != SchemaVersion)
+        ok = ok && exec(QStringLiteral("PRAGMA user_version=%1").arg(SchemaVersion));
+    ok = ok && exec(QStringLiteral("COMMIT"));
     if (!ok)
         d.rollback();
     return ok;
