@@ -118,7 +118,8 @@ QByteArray StatusPage::Html(const StatusSnapshot &s)
             % row("Per hour", c.perHour ? QString::number(*c.perHour, 'f', 2) + u'%' : QString())
             % row("CPU time", c.cpuTimeText)
             % row("Last good reading",
-                c.lastGood.isValid() ? c.lastGood.toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QStringLiteral("none"))
+                c.lastGood.isValid() ? c.lastGood.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                     : QStringLiteral("none"))
             % row("Last failure", c.lastFailure) % QStringLiteral("</dl></section>\n");
     }
     if (cpus.isEmpty())

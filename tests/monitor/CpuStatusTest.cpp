@@ -4,6 +4,7 @@
 #include "monitor/StatsInterpreter.h"
 #include "shared/Failure.h"
 
+#include <QScopeGuard>
 #include <QSortFilterProxyModel>
 #include <QTest>
 
@@ -143,8 +144,12 @@ private Q_SLOTS:
                 model.index(0, CpuStatusModel::LastFailure).data(CpuStatusModel::PastRole).toBool() ? "past" : "now");
             return out;
         };
-        const QString at = QLocale().toString(T0.time(), QLocale::ShortFormat);
-        CpuStatus s = CpuStatus::Next({}, read(QString(), 76, 0, -1), T0, 5);
+        // The record keeps its times in UTC; the table shows them in the user's zone.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Asia/Kolkata");
+        const auto restore = qScopeGuard([&zone] { zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone); });
+        const QString at = QLocale().toString(QTime(15, 30), QLocale::ShortFormat);
+        CpuStatus s = CpuStatus::Next({}, read(QString(), 76, 0, -1), QDateTime(T0.date(), QTime(10, 0), Qt::UTC), 5);
         QCOMPARE(row(s), QStringList({ "unreachable", "0%", "", "", "Path not found, " + at, "now" }));
         s = CpuStatus::Next(s, read(QStringLiteral("prog=0.5\ncpu=1\n"), 0, 25, -1), T0.addSecs(60), 5);
         QCOMPARE(row(s), QStringList({ "working", "50%", "", "", "Path not found, " + at, "past" }));

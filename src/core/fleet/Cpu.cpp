@@ -79,10 +79,11 @@ ReadingOutcome ApplyReading(Cpu &cpu, const ClientSnapshot &files, const Reading
     if (r.failure)
         ++cpu.failureCounts[r.failure];
 
-    const QDateTime now = QDateTime::fromMSecsSinceEpoch(context.clock.utcMs);
+    // Kept in UTC: the state's arithmetic needs no time zone, only what is shown does.
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(context.clock.utcMs, Qt::UTC);
     cpu.status = CpuStatus::Next(cpu.status, r, now, context.alarmMinutes);
 
-    const QDateTime at = now.toUTC();
+    const QDateTime &at = now;
     out.log.reserve(r.log.size());
     for (const UpdateResult::Line &line : r.log)
         out.log.append({ line.text, line.kind, cpu.key, cpu.name, line.kind == LogKind::Failure ? r.failure : 0, at });

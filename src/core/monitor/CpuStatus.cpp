@@ -31,7 +31,7 @@ CpuStatus CpuStatus::Next(const CpuStatus &before, const UpdateResult &r, const 
 
     // One clock for the alarm and the lateness: the download's start as the watch keeps it.
     s.downloadSince = r.downloadWatched && r.fields.downloadSince > 0
-        ? QDateTime::fromMSecsSinceEpoch(r.fields.downloadSince)
+        ? QDateTime::fromMSecsSinceEpoch(r.fields.downloadSince, Qt::UTC)
         : QDateTime();
 
     if (r.failure == 0) {
@@ -228,13 +228,14 @@ QVariant CpuStatusModel::data(const QModelIndex &index, int role) const
     case LastGood:
         if (sort)
             return s.lastGood;
-        return s.lastGood.isValid() ? locale.toString(s.lastGood.time(), QLocale::ShortFormat) : QString();
+        return s.lastGood.isValid() ? locale.toString(s.lastGood.toLocalTime().time(), QLocale::ShortFormat)
+                                    : QString();
     case LastFailure:
         if (sort)
             return s.lastFailureAt;
-        return s.lastFailure.isEmpty()
-            ? QString()
-            : s.lastFailure + QStringLiteral(", ") + locale.toString(s.lastFailureAt.time(), QLocale::ShortFormat);
+        return s.lastFailure.isEmpty() ? QString()
+                                       : s.lastFailure + QStringLiteral(", ")
+                + locale.toString(s.lastFailureAt.toLocalTime().time(), QLocale::ShortFormat);
     case ColumnCount:
         break;
     }
