@@ -69,6 +69,8 @@ public:
     bool storedPlace = false;
     bool unloaded = false;
     QPointer<QMdiSubWindow> sub;
+    QString spokenTip; // the tip and percentage the screen reader's description was made for
+    int spokenPercent = -1;
 
     // The controls sit on a plain panel of their own: a change of a label's text then stops at
     // that panel instead of making the MDI frame lay itself out again.
@@ -360,8 +362,15 @@ void frmSetiControl::showState()
     // In words as well as in colour: in the path's row when something is amiss, and as the tip.
     const QString words = attentionWords();
     const QString tip = d->record().name + QStringLiteral(": ") + d->record().status.words();
-    setAccessibleDescription(d->record().status.spoken(d->record().name));
-    d->bar->setAccessibleDescription(d->percent->text());
+    // Each description set is an event to any screen reader: they are set only when they change.
+    const int percent = int(d->record().status.percent);
+    if (tip != d->spokenTip || percent != d->spokenPercent) {
+        setAccessibleDescription(d->record().status.spoken(d->record().name));
+        d->spokenTip = tip;
+        d->spokenPercent = percent;
+    }
+    if (d->bar->accessibleDescription() != d->percent->text())
+        d->bar->setAccessibleDescription(d->percent->text());
     // Most readings change nothing here: the row is laid out and coloured again only when it does.
     if (tip == toolTip() && words == d->stateLabel->text() && d->stateLabel->isVisibleTo(this) == !words.isEmpty())
         return;
