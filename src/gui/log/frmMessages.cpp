@@ -125,6 +125,11 @@ frmMessages::frmMessages(QWidget *parent)
     m_tbMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // An undo history would keep every entry and every cut for the life of the program.
     m_tbMessage->setUndoRedoEnabled(false);
+    // Every cycle brings a screenful of new lines; plain text in a script that needs no shaping is
+    // laid out without it (it cost more than reading the CPUs' files). Other scripts still are.
+    QFont plain = m_tbMessage->font();
+    plain.setStyleStrategy(QFont::PreferNoShaping);
+    m_tbMessage->setFont(plain);
     // With both bars always shown, a change of their range has nothing to show or hide; laying
     // the box out again for it made the panel's area recount every CPU window's region each cycle.
     for (QScrollBar *bar : { m_tbMessage->horizontalScrollBar(), m_tbMessage->verticalScrollBar() })
