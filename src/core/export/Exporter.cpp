@@ -114,7 +114,7 @@ void Exporter::onReading(quint64 key, const ReadingOutcome &outcome)
     const UpdateResult &r = outcome.result;
     if (const Cpu *cpu = m_fleet.find(key)) {
         const QString id = cpu->historyKey();
-        const HistoryObservation o = HistoryStore::Observation(id, cpu->name, r, cpu->status, Clock::Now().toUTC());
+        const HistoryObservation o = HistoryStore::Observation(id, cpu->name, r, cpu->status, Clock::NowUtc());
         HistoryChanges changes;
         Units &units = m_units[key];
         units.recorder.observe(o, changes);

@@ -24,6 +24,11 @@ qint64 NowMs()
     return fake().isValid() ? fake().toMSecsSinceEpoch() : QDateTime::currentMSecsSinceEpoch();
 }
 
+QDateTime NowUtc()
+{
+    return QDateTime::fromMSecsSinceEpoch(NowMs(), Qt::UTC);
+}
+
 QString GeneralDate()
 {
     const QDateTime now = Now();

@@ -7,6 +7,7 @@ namespace Clock {
 
 QDateTime Now();
 qint64 NowMs(); // the same as milliseconds since the epoch, without a time zone look-up
+QDateTime NowUtc(); // the same in UTC, also without one
 // The current date and time as the user's short date, a blank and the long time.
 QString GeneralDate();
 

@@ -274,8 +274,7 @@ void mfrmTavrik::onReadingApplied(quint64 key, const ReadingOutcome &outcome)
     if (frmSetiControl *cpu = m_windows.value(key))
         cpu->showRecord();
     m_status->setStatus(key, record->name, record->status);
-    m_history->observe(record->historyId, record->name, outcome.result, record->status,
-        QDateTime::fromMSecsSinceEpoch(Clock::NowMs(), Qt::UTC));
+    m_history->observe(record->historyId, record->name, outcome.result, record->status, Clock::NowUtc());
     m_alerts->setEnabled(m_options.notifications());
     m_alerts->observe(key, record->name, record->status);
     // A cycle's changes go out together at its end; the tray's summary counts every CPU.
